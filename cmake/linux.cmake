@@ -1,0 +1,46 @@
+# The Linux tree: the stand-in for the Windows calls, the plug-in module, the
+# reference host and the tests.
+
+# libuser32.so: SendMessageA and MessageBoxA, as the plug-in links on Windows.
+add_library(user32 SHARED host/winstub/winstub.cpp)
+mdl_target(user32)
+target_include_directories(user32 PUBLIC host/winstub)
+target_include_directories(mdlcore PUBLIC host/winstub)
+
+add_library(mdlimport SHARED $<TARGET_OBJECTS:mdlcore>)
+target_link_libraries(mdlimport PRIVATE user32 Tovra_Main)
+target_link_options(mdlimport PRIVATE -Wl,--no-undefined)
+set_target_properties(mdlimport PROPERTIES BUILD_RPATH "$ORIGIN")
+
+find_library(NETTLE_LIBRARY nettle REQUIRED)
+
+# What a host saw of an import, as a report and as the JSON dump.
+add_library(hostreport STATIC host/report/import_report.cpp host/report/sha256_nettle.cpp)
+mdl_target(hostreport)
+target_include_directories(hostreport PUBLIC host/report ${PROJECT_SOURCE_DIR})
+target_include_directories(hostreport SYSTEM PRIVATE ${MDL_SYSTEM_HEADERS})
+target_link_libraries(hostreport PUBLIC ${NETTLE_LIBRARY})
+
+add_library(recorder STATIC host/recorder/recording_host.cpp)
+mdl_target(recorder)
+target_include_directories(recorder PUBLIC host/recorder)
+target_link_libraries(recorder PUBLIC hostreport user32)
+
+set(MDL_SAMPLE ${PROJECT_SOURCE_DIR}/sample/column.mdl)
+
+add_executable(mdlhost host/mdlhost/main.cpp host/mdlhost/export_scene.cpp)
+mdl_target(mdlhost)
+target_include_directories(mdlhost SYSTEM PRIVATE ${MDL_SYSTEM_HEADERS})
+target_compile_definitions(mdlhost PRIVATE MDL_SAMPLE_PATH="${MDL_SAMPLE}")
+target_link_libraries(mdlhost PRIVATE recorder Tovra_Main ${CMAKE_DL_LIBS})
+add_dependencies(mdlhost mdlimport)
+set_target_properties(mdlhost PROPERTIES BUILD_RPATH "$ORIGIN")
+
+add_executable(make_sample tools/make_sample.cpp)
+mdl_target(make_sample)
+target_include_directories(make_sample PRIVATE tools/mdlwriter)
+
+if(MDL_TESTS)
+  enable_testing()
+  add_subdirectory(tests)
+endif()

@@ -1,0 +1,111 @@
+// mdlhost: the reference host. Loads the plug-in module, asks it what it is,
+// gives it a window and runs one import, then reports what it received.
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+#include "export_scene.h"
+#include "recording_host.h"
+#include "tovra_main.h"
+
+namespace {
+
+struct PluginExports {
+    int (*GetType)();
+    const char* (*ReturnLabel)(int);
+    int (*InitWindow)(HWND);
+    int (*ExecFunction)(const char*);
+    const char* (*GetInfo)(int);
+    int (*ReturnData)(int, int);
+};
+
+template <typename Function>
+bool Resolve(void* module, const char* name, Function& function) {
+    function = reinterpret_cast<Function>(dlsym(module, name));
+    if (function == nullptr) std::cerr << "mdlhost: the plug-in does not export " << name << "\n";
+    return function != nullptr;
+}
+
+std::string Beside(const std::string& file) {
+    std::vector<char> self(4096);
+    const ssize_t length = readlink("/proc/self/exe", self.data(), self.size() - 1);
+    if (length <= 0) return file;
+    std::string path(self.data(), size_t(length));
+    return path.substr(0, path.rfind('/') + 1) + file;
+}
+
+void NoteScaleImage(void* context, const _COLOR* pixels, int width, int height, const char* result) {
+    static_cast<RecordingHost*>(context)->NoteScaleImage(pixels, width, height, result);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"Runs one import of a model file through the plug-in and reports what the host received."};
+    std::string file = MDL_SAMPLE_PATH;
+    std::string pluginPath = Beside("libmdlimport.so");
+    bool json = false;
+    std::vector<std::string> refused;
+    std::string exportDir;
+    app.add_option("file", file, "model file to import (default: the bundled sample)");
+    app.add_flag("--json", json, "print the JSON dump instead of the report");
+    app.add_option("--refuse", refused, "make the host window refuse this delivery (PM_FACES, PM_VERTICES, "
+                                        "PM_ANIMATIONS, PM_TEXTURES, PM_FACEMAPS); may be repeated")
+        ->allow_extra_args(false)
+        ->check([](const std::string& name) {
+            return FindDeliveryKind(name) ? std::string() : "not a delivery message: " + name;
+        });
+    app.add_option("--export", exportDir, "write the received mesh, textures and animation frames to this folder");
+    app.add_option("--plugin", pluginPath, "plug-in module to load");
+    CLI11_PARSE(app, argc, argv);
+
+    void* module = dlopen(pluginPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (module == nullptr) {
+        std::cerr << "mdlhost: cannot load the plug-in: " << dlerror() << "\n";
+        return 2;
+    }
+    PluginExports plugin{};
+    if (!Resolve(module, "GetType", plugin.GetType) || !Resolve(module, "ReturnLabel", plugin.ReturnLabel) ||
+        !Resolve(module, "InitWindow", plugin.InitWindow) || !Resolve(module, "ExecFunction", plugin.ExecFunction) ||
+        !Resolve(module, "GetInfo", plugin.GetInfo) || !Resolve(module, "ReturnData", plugin.ReturnData))
+        return 2;
+
+    int status = 0;
+    {
+        RecordingHost host;
+        for (const std::string& name : refused) host.Refuse(FindDeliveryKind(name)->message);
+        SetScaleImageObserver(NoteScaleImage, &host);
+
+        const int type = plugin.GetType();
+        const std::string description = plugin.GetInfo(1);
+        const std::string label = plugin.ReturnLabel(1);
+        plugin.ReturnData(0, 0);
+        plugin.InitWindow(host.Window());
+        const int result = plugin.ExecFunction(file.c_str());
+
+        ImportReport report = host.Take();
+        report.file = file;
+        report.result = result;
+        SetScaleImageObserver(nullptr, nullptr);
+
+        if (!exportDir.empty() && !ExportScene(report, exportDir, std::cerr)) status = 1;
+        if (json) {
+            std::cout << ReportJson(report);
+        } else {
+            std::cout << "Plug-in type: " << type << "\nFilter: " << label << "\n" << ReportText(report, description);
+        }
+        bool delivered = result == 1 && report.messageBoxes.empty() && report.deliveries.size() == 5;
+        for (const DeliverySeen& delivery : report.deliveries) delivered &= delivery.accepted;
+        if (!delivered) status = 1;
+        RecordingHost::FreeAnimationData(report);
+    }
+    ReleaseScaledImages();
+    dlclose(module);
+    return status;
+}

@@ -1,0 +1,36 @@
+#include "recording_host.h"
+
+#include <cstdlib>
+#include <utility>
+
+RecordingHost::RecordingHost() {
+    window = winstub::CreateWindow([this](HWND, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+        DeliverySeen delivery =
+            CopyDelivery(message, reinterpret_cast<const void*>(wParam), static_cast<int32_t>(lParam));
+        delivery.accepted = refused.count(message) == 0;
+        report.deliveries.push_back(std::move(delivery));
+        return report.deliveries.back().accepted ? 1 : 0;
+    });
+    previousPresenter = winstub::SetMessageBoxPresenter([this](HWND owner, const char* text, const char* caption,
+                                                               UINT type) {
+        const BoxOwner boxOwner = owner == nullptr ? BoxOwner::None : owner == window ? BoxOwner::Host : BoxOwner::Other;
+        report.messageBoxes.push_back(
+            MessageBoxSeen{boxOwner, text, caption ? std::optional<std::string>(caption) : std::nullopt, type});
+    });
+}
+
+RecordingHost::~RecordingHost() {
+    winstub::SetMessageBoxPresenter(std::move(previousPresenter));
+    winstub::DestroyWindow(window);
+}
+
+ImportReport RecordingHost::Take() { return std::exchange(report, ImportReport{}); }
+
+void RecordingHost::NoteScaleImage(const _COLOR* pixels, int width, int height, const char* result) {
+    const size_t bytes = width > 0 && height > 0 ? size_t(width) * size_t(height) * sizeof(_COLOR) : 0;
+    report.scaleImageCalls.push_back(ScaleImageCallSeen{width, height, Sha256Hex(pixels, bytes), result});
+}
+
+void RecordingHost::FreeAnimationData(const ImportReport& report) {
+    for (const _ANIMATION& animation : report.Records<_ANIMATION>(pm::ANIMATIONS)) std::free(animation.data);
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+
+#include "mdl/mdl_format.h"
+#include "records/host_records.h"
+
+// Position of a packed vertex in host axes: v[a] x scale[a] + translate[a] per
+// file axis, in double, rounded to float only when stored.
+_VEC3 DecodePackedVertex(const MdlPackedVertex& packed, const float scale[3], const float translate[3]);
+
+// Texture coordinate in 1/256 of the skin: value x 256 / size truncated toward
+// zero, plus offset. False when size is not positive or the result does not
+// fit 32 bits.
+bool TexCoordToUnits(int32_t value, int32_t size, int32_t offset, int32_t* units);
+
+// Appends one face, then its face mapping, per triangle. False, for a model
+// that cannot be mapped: a vertex index outside the model, a skin dimension
+// of 0 or less, or a coordinate that does not fit.
+bool ConvertTriangles(const MdlTexCoord* texCoords, int32_t numverts, const MdlTriangle* triangles,
+                      int32_t numtris, int32_t skinwidth, int32_t skinheight);
+
+// Appends one vertex per packed vertex of the first frame.
+void ConvertVertices(const MdlPackedVertex* firstFrame, int32_t numverts, const float scale[3],
+                     const float translate[3]);

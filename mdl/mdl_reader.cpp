@@ -1,0 +1,186 @@
+// The alias model reader: one forward pass over the file, each section handed
+// to its converter as soon as it is in memory.
+//
+// What is checked, and what a bad file gets:
+// - ident must be "IDPO". A file that is not a model, including one shorter
+//   than the header whose first four bytes are not "IDPO", gets the
+//   wrong-magic message. The group word of every skin and frame entry must be
+//   0; a group gets the groups message. These are the only messages the
+//   reader shows itself.
+// - Everything else fails the load silently (LoadMdl returns 0 having released
+//   all it took, and the import run tells the user): a file that starts with
+//   "IDPO" but ends inside the header; any read that delivers less than asked;
+//   numverts or numtris below 0; a negative skin dimension when there are
+//   skins, or a skin of more pixels than a 32-bit size can hold three times;
+//   a skin dimension of 0 or less when there are triangles; a vertex index
+//   outside 0 to numverts - 1; a texture coordinate that does not fit 32 bits;
+//   a sequence of more than 32767 frames; a file that cannot be opened or
+//   measured (over 2 GiB); running out of memory.
+// - numskins and numframes of 0 or less mean no entries. version, the
+//   floats and the unused fields are taken as they are.
+// - Every byte count is computed in 64 bits from the header and compared with
+//   what remains of the file before anything of that size is allocated, so a
+//   file can make the reader take memory only in proportion to its own size.
+#include "mdl/mdl_reader.h"
+
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "mdl/frames.h"
+#include "mdl/geometry.h"
+#include "mdl/mdl_format.h"
+#include "mdl/skins.h"
+#include "plugin/plugin.h"
+#include "plugin/texts.h"
+
+namespace {
+
+struct FileCloser {
+    void operator()(FILE* file) const { std::fclose(file); }
+};
+
+// The model file, read forward only, with the count of bytes not yet read.
+class MdlFile {
+public:
+    bool Open(const char* path) {
+        file.reset(std::fopen(path, "rb"));
+        if (!file) return false;
+        if (std::fseek(file.get(), 0, SEEK_END) != 0) return false;
+        const long size = std::ftell(file.get());
+        if (size < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) return false;
+        remaining = size;
+        return true;
+    }
+
+    int64_t Remaining() const { return remaining; }
+
+    // Reads what there is, up to bytes; for the header, which is judged by
+    // what it holds.
+    size_t ReadSome(void* destination, size_t bytes) {
+        const size_t got = std::fread(destination, 1, bytes, file.get());
+        remaining -= int64_t(got);
+        return got;
+    }
+    bool Failed() const { return std::ferror(file.get()) != 0; }
+
+    // The one way the walk reads: all of it, or the load fails.
+    bool Read(void* destination, int64_t bytes) {
+        if (bytes < 0 || bytes > remaining) return false;
+        if (bytes == 0) return true;
+        return ReadSome(destination, size_t(bytes)) == size_t(bytes);
+    }
+
+    bool Skip(int64_t bytes) {
+        if (bytes > remaining || std::fseek(file.get(), long(bytes), SEEK_CUR) != 0) return false;
+        remaining -= bytes;
+        return true;
+    }
+
+    // A table of count entries in one read; its size is checked against the
+    // file before it is allocated.
+    template <typename Entry>
+    bool ReadTable(std::vector<Entry>& table, int32_t count) {
+        const int64_t bytes = int64_t(count) * int64_t(sizeof(Entry));
+        if (count < 0 || bytes > remaining) return false;
+        table.resize(size_t(count));
+        return Read(table.data(), bytes);
+    }
+
+private:
+    std::unique_ptr<FILE, FileCloser> file;
+    int64_t remaining = 0;
+};
+
+bool Fail(const char* text) {
+    MessageBoxA(hostWindow, text, CAPTION_READER, MB_OK | MB_ICONINFORMATION);
+    return false;
+}
+
+// Pixels of one skin, when the header's skin size can be read and converted.
+bool SkinPixelCount(const MdlHeader& header, int64_t remaining, int64_t* pixels) {
+    if (header.skinwidth < 0 || header.skinheight < 0) return false;
+    *pixels = int64_t(header.skinwidth) * int64_t(header.skinheight);
+    // Three bytes a pixel once expanded; the host takes sizes as int.
+    if (*pixels > std::numeric_limits<int32_t>::max() / 3) return false;
+    return MDL_SKIN_TYPE_SIZE + *pixels <= remaining;
+}
+
+bool Walk(const char* path) {
+    MdlFile file;
+    if (!file.Open(path)) return false;
+
+    MdlHeader header;
+    std::memset(&header, 0, sizeof header);
+    const size_t got = file.ReadSome(&header, sizeof header);
+    if (got == 0 && file.Failed()) return false;  // a directory, say: nothing to judge
+    if (got < sizeof header.ident || header.ident != MDL_IDENT) return Fail(TEXT_NOT_MDL);
+    if (got < sizeof header) return false;
+
+    // skins
+    {
+        int64_t pixels = 0;
+        if (header.numskins > 0 && !SkinPixelCount(header, file.Remaining(), &pixels)) return false;
+        std::vector<uint8_t> indices(static_cast<size_t>(pixels));  // shared by all skins
+        SkinConverter skins;
+        for (int32_t i = 0; i < header.numskins; ++i) {
+            int32_t type = 0;
+            if (!file.Read(&type, MDL_SKIN_TYPE_SIZE)) return false;
+            if (type != 0) return Fail(TEXT_GROUPS);
+            if (!file.Read(indices.data(), pixels)) return false;
+            skins.Convert(indices.data(), header.skinwidth, header.skinheight);
+        }
+    }
+
+    // texture coordinates
+    std::vector<MdlTexCoord> texCoords;
+    if (!file.ReadTable(texCoords, header.numverts)) return false;
+
+    // triangles
+    {
+        std::vector<MdlTriangle> triangles;
+        if (!file.ReadTable(triangles, header.numtris)) return false;
+        if (!ConvertTriangles(texCoords.data(), header.numverts, triangles.data(), header.numtris,
+                              header.skinwidth, header.skinheight))
+            return false;
+    }
+
+    // frames
+    if (header.numframes <= 0) return true;
+    // Every frame entry, single or group, takes at least a single frame's head,
+    // which bounds the frame tables by the file's size.
+    if (int64_t(header.numframes) * MDL_FRAME_HEAD_SIZE > file.Remaining()) return false;
+    FrameTables frames(header.numframes);
+    FrameGrouping grouping(frames);
+    for (int32_t i = 0; i < header.numframes; ++i) {
+        int32_t type = 0;
+        if (!file.Read(&type, MDL_FRAME_TYPE_SIZE)) return false;
+        if (type != 0) return Fail(TEXT_GROUPS);
+        if (!file.Skip(MDL_FRAME_BBOX_SIZE)) return false;
+        FrameName& name = frames.frameNames[size_t(i)];
+        if (!file.Read(name.data(), MDL_FRAME_NAME_SIZE)) return false;
+        name.back() = '\0';
+        grouping.AddFrame(i);
+        if (!file.ReadTable(frames.frameVertices[size_t(i)], header.numverts)) return false;
+    }
+    grouping.Close(header.numframes);
+
+    ConvertVertices(frames.frameVertices[0].data(), header.numverts, header.scale, header.translate);
+    if (header.numframes > 1 && !BuildAnimations(frames, grouping.SequenceCount(), header.numverts, header.scale,
+                                                 header.translate))
+        return false;
+    return true;
+}
+
+}  // namespace
+
+int LoadMdl(const char* path) noexcept {
+    try {
+        return Walk(path) ? 1 : 0;
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+}

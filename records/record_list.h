@@ -1,0 +1,47 @@
+// A growable array of fixed-size records of one kind in one contiguous block,
+// handed to the host by its storage address and record count.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+constexpr int32_t KIND_VERTEX = 1;
+constexpr int32_t KIND_FACE = 2;
+constexpr int32_t KIND_TEXTURE = 512;
+constexpr int32_t KIND_FACEMAP = 1024;
+constexpr int32_t KIND_ANIMATION = 2048;
+
+// Record size in bytes of a kind code, or 0 when the code is not a kind.
+int32_t RecordSizeOfKind(int32_t kind);
+
+class RecordList {
+public:
+    // Capacity grows linearly by this many records, never doubling.
+    static constexpr int32_t GROWTH = 10000;
+
+    // Reserves GROWTH records up front. Throws std::invalid_argument for a
+    // code that is not a kind and std::bad_alloc when memory runs out.
+    explicit RecordList(int32_t kind);
+
+    RecordList(const RecordList&) = delete;
+    RecordList& operator=(const RecordList&) = delete;
+
+    // Appends a copy of the elementSize bytes at record. On std::bad_alloc
+    // the list is unchanged.
+    void Add(const void* record);
+
+    int32_t GetCount() const { return count; }
+    // Valid until the next Add that grows the list; never null.
+    void* GetStorage() const { return storage.get(); }
+
+    int32_t GetKind() const { return kind; }
+    int32_t GetCapacity() const { return capacity; }
+    int32_t GetElementSize() const { return elementSize; }
+
+private:
+    int32_t kind;
+    int32_t capacity;
+    std::unique_ptr<uint8_t[]> storage;
+    int32_t count;
+    int32_t elementSize;
+};

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project needs, when any is missing.
+# Usage: scripts/setup.sh run|test   (run: what the reference host needs;
+# test: everything the builds and tests need, Windows and Wine included)
+set -euo pipefail
+
+run_packages=(cmake make g++-multilib googletest nlohmann-json3-dev libcli11-dev libstb-dev nettle-dev:i386)
+test_packages=("${run_packages[@]}" g++-mingw-w64-i686)
+
+case "${1:-test}" in
+  run) wanted=("${run_packages[@]}") ;;
+  test) wanted=("${test_packages[@]}") ;;
+  *) echo "usage: $0 run|test" >&2; exit 2 ;;
+esac
+
+missing=()
+for package in "${wanted[@]}"; do
+  status=$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null || true)
+  [ "$status" = installed ] || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+if [ "$(id -u)" -ne 0 ]; then
+  echo "setup: run as root to install packages" >&2
+  exit 1
+fi
+dpkg --add-architecture i386
+apt-get update -qq
+DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,49 @@
+cmake_minimum_required(VERSION 3.25)
+# mdlhost as a user runs it: the bundled sample, its JSON dump, a file that is
+# not a model, and that the committed sample is what make_sample writes.
+function(run expected_status)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT status EQUAL expected_status)
+    message(FATAL_ERROR "${ARGN}: exit ${status}, expected ${expected_status}\n${out}\n${err}")
+  endif()
+  set(out "${out}" PARENT_SCOPE)
+endfunction()
+
+function(expect text)
+  string(FIND "${out}" "${text}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "missing from the output: ${text}\n--- output:\n${out}")
+  endif()
+endfunction()
+
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK})
+
+run(0 ${MAKE_SAMPLE} ${WORK}/sample.mdl)
+execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK}/sample.mdl ${SAMPLE} RESULT_VARIABLE differs)
+if(differs)
+  message(FATAL_ERROR "the committed sample differs from what make_sample writes")
+endif()
+
+run(0 ${MDLHOST})
+expect("PM_FACES (1228): 64 records, accepted")
+expect("PM_FACEMAPS (1240): 64 records, accepted")
+expect("Result: 1")
+
+run(0 ${MDLHOST} --json ${SAMPLE})
+string(JSON result GET "${out}" result)
+string(JSON deliveries LENGTH "${out}" deliveries)
+if(NOT result EQUAL 1 OR NOT deliveries EQUAL 5)
+  message(FATAL_ERROR "unexpected dump: result ${result}, ${deliveries} deliveries")
+endif()
+
+file(WRITE ${WORK}/not-a-model.mdl "RAPO this is not a model")
+run(1 ${MDLHOST} ${WORK}/not-a-model.mdl)
+expect("Message box [MDL load plugin] Sorry, but this file iz not .MDL  (owner: host, information icon)")
+expect("Message box [Plugin] Error loading *.mdl file  (owner: host, error icon)")
+expect("Result: 1")
+
+run(1 ${MDLHOST} --refuse PM_ANIMATIONS ${SAMPLE})
+expect("PM_ANIMATIONS (1248): 2 records, refused")
+expect("error executing dll function")
+expect("Result: 0")
