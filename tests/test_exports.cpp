@@ -16,6 +16,7 @@ std::string Cp1251(const std::u32string& text) {
 }
 
 struct TextCase {
+    const char* name;
     const char* (*function)(int);
     int english;
     std::string expected;
@@ -37,10 +38,15 @@ const std::string INFO_RU =
 const std::string LABEL_RU = Cp1251(U"Файлы моделей Quake (*.mdl)|*.mdl|");
 
 INSTANTIATE_TEST_SUITE_P(AnyNonzeroFlagIsEnglish, ExportTexts,
-                         testing::Values(TextCase{GetInfo, 1, INFO_EN}, TextCase{GetInfo, 2, INFO_EN},
-                                         TextCase{GetInfo, -1, INFO_EN}, TextCase{GetInfo, 0, INFO_RU},
-                                         TextCase{ReturnLabel, 1, LABEL_EN}, TextCase{ReturnLabel, 2, LABEL_EN},
-                                         TextCase{ReturnLabel, -1, LABEL_EN}, TextCase{ReturnLabel, 0, LABEL_RU}));
+                         testing::Values(TextCase{"InfoOne", GetInfo, 1, INFO_EN},
+                                         TextCase{"InfoTwo", GetInfo, 2, INFO_EN},
+                                         TextCase{"InfoMinusOne", GetInfo, -1, INFO_EN},
+                                         TextCase{"InfoZero", GetInfo, 0, INFO_RU},
+                                         TextCase{"LabelOne", ReturnLabel, 1, LABEL_EN},
+                                         TextCase{"LabelTwo", ReturnLabel, 2, LABEL_EN},
+                                         TextCase{"LabelMinusOne", ReturnLabel, -1, LABEL_EN},
+                                         TextCase{"LabelZero", ReturnLabel, 0, LABEL_RU}),
+                         CaseName<TextCase>);
 
 TEST(ExportTexts, RussianTextsAreSingleByteWindows1251) {
     const std::string info = GetInfo(0);

@@ -57,11 +57,16 @@ TEST(ImportRun, AFileThatCannotBeOpenedGetsOnlyTheLoadFailure) {
 }
 
 // Whatever follows, a file that does not start with "IDPO" is not a model.
-class WrongMagic : public testing::TestWithParam<std::vector<uint8_t>> {};
+struct FileCase {
+    const char* name;
+    std::vector<uint8_t> bytes;
+};
+
+class WrongMagic : public testing::TestWithParam<FileCase> {};
 
 TEST_P(WrongMagic, GetsTheReaderMessageThenTheLoadFailure) {
     PluginHarness harness;
-    const ImportReport report = harness.Import(GetParam());
+    const ImportReport report = harness.Import(GetParam().bytes);
     EXPECT_EQ(report.result, 1);
     ASSERT_EQ(report.messageBoxes.size(), 2u);
     ExpectReaderBox(report.messageBoxes[0], NOT_MDL);
@@ -78,8 +83,11 @@ std::vector<uint8_t> WithMagic(const char* magic) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, WrongMagic,
-    testing::Values(WithMagic("RAPO"), WithMagic("OPDI"), WithMagic("IDP0"), WithMagic("idpo"),
-                    std::vector<uint8_t>{}, std::vector<uint8_t>{'I', 'D', 'P'}, std::vector<uint8_t>(200, 0)));
+    testing::Values(FileCase{"RAPO", WithMagic("RAPO")}, FileCase{"OPDI", WithMagic("OPDI")},
+                    FileCase{"IDP0", WithMagic("IDP0")}, FileCase{"LowerCase", WithMagic("idpo")},
+                    FileCase{"Empty", {}}, FileCase{"ThreeBytes", {'I', 'D', 'P'}},
+                    FileCase{"Zeros", std::vector<uint8_t>(200, 0)}),
+    CaseName<FileCase>);
 
 TEST(ImportRun, IdpoWithAnyVersionIsAModel) {
     PluginHarness harness;
@@ -132,7 +140,10 @@ TEST_P(HostRefuses, StopsDeliveringAndSaysSo) {
     ExpectNoListsLeft();
 }
 
-INSTANTIATE_TEST_SUITE_P(EachMessage, HostRefuses, testing::Range(size_t(0), size_t(5)));
+INSTANTIATE_TEST_SUITE_P(EachMessage, HostRefuses, testing::Range(size_t(0), size_t(5)),
+                         [](const testing::TestParamInfo<size_t>& param) {
+                             return std::string(FindDeliveryKind(ALL_FIVE[param.param])->name);
+                         });
 
 TEST(ImportRun, BeforeAnyInitWindowBoxesHaveNoOwnerAndNoWindowAccepts) {
     PluginHarness harness;

@@ -27,7 +27,10 @@ INSTANTIATE_TEST_SUITE_P(AllTwelve, RecordKinds,
                          testing::Values(KindCase{1, 24}, KindCase{2, 20}, KindCase{4, 24}, KindCase{8, 8},
                                          KindCase{16, 104}, KindCase{32, 8}, KindCase{64, 60}, KindCase{128, 76},
                                          KindCase{256, 12}, KindCase{512, 524}, KindCase{1024, 36},
-                                         KindCase{2048, 56}));
+                                         KindCase{2048, 56}),
+                         [](const testing::TestParamInfo<KindCase>& param) {
+                             return "Kind" + std::to_string(param.param.kind);
+                         });
 
 TEST(RecordList, CodesThatAreNoKindAreRefused) {
     for (int32_t code : {0, -1, 3, 4096, -2048, 0x7FFFFFFF}) {

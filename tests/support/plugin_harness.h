@@ -2,6 +2,8 @@
 // a stand-in for the host's ScaleImage.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -59,6 +61,12 @@ private:
 // A small valid model: numverts vertices, numtris triangles over them, one
 // 4 x 2 skin, and the named frames with distinct positions.
 mdlwriter::Model SmallModel(int numverts, int numtris, const std::vector<std::string>& frameNames, int numskins = 1);
+
+// Names parameterised tests after their case's name field.
+template <typename Case>
+std::string CaseName(const testing::TestParamInfo<Case>& param) {
+    return param.param.name;
+}
 
 // The texts of message boxes, in order, for compact assertions.
 std::vector<std::string> BoxTexts(const ImportReport& report);
