@@ -100,13 +100,21 @@ bool Fail(const char* text) {
     return false;
 }
 
-// Pixels of one skin, when the header's skin size can be read and converted.
+// Pixels of one skin, when the header's skins can be read and converted.
+// A group entry is never smaller than a single skin, so a file with groups
+// passes the size check and gets to show its groups message.
 bool SkinPixelCount(const MdlHeader& header, int64_t remaining, int64_t* pixels) {
     if (header.skinwidth < 0 || header.skinheight < 0) return false;
     *pixels = int64_t(header.skinwidth) * int64_t(header.skinheight);
     // Three bytes a pixel once expanded; the host takes sizes as int.
     if (*pixels > std::numeric_limits<int32_t>::max() / 3) return false;
-    return MDL_SKIN_TYPE_SIZE + *pixels <= remaining;
+    return int64_t(header.numskins) * (MDL_SKIN_TYPE_SIZE + *pixels) <= remaining;
+}
+
+// Likewise for frames: a group entry is larger than a single frame.
+bool FramesFit(const MdlHeader& header, int64_t remaining) {
+    const int64_t frameBytes = MDL_FRAME_HEAD_SIZE + int64_t(header.numverts) * int64_t(sizeof(MdlPackedVertex));
+    return int64_t(header.numframes) * frameBytes <= remaining;
 }
 
 bool Walk(const char* path) {
@@ -150,9 +158,7 @@ bool Walk(const char* path) {
 
     // frames
     if (header.numframes <= 0) return true;
-    // Every frame entry, single or group, takes at least a single frame's head,
-    // which bounds the frame tables by the file's size.
-    if (int64_t(header.numframes) * MDL_FRAME_HEAD_SIZE > file.Remaining()) return false;
+    if (!FramesFit(header, file.Remaining())) return false;
     FrameTables frames(header.numframes);
     FrameGrouping grouping(frames);
     for (int32_t i = 0; i < header.numframes; ++i) {

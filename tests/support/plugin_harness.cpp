@@ -16,6 +16,9 @@ RecordingHost* activeHost = nullptr;
 }  // namespace
 
 void ScaleImageStandIn::Reset() {
+    // The host owns the pixel buffers it is handed; kept until here so that
+    // each call's buffer has an address of its own.
+    for (const Call& call : calls) std::free(const_cast<_COLOR*>(call.address));
     calls.clear();
     returnNull = false;
 }
@@ -26,8 +29,6 @@ extern "C" char* ScaleImage(_COLOR* pixels, int width, int height) {
                                                  : resultTokens + ScaleImageStandIn::calls.size() % sizeof resultTokens;
     ScaleImageStandIn::calls.push_back({std::vector<_COLOR>(pixels, pixels + count), pixels, width, height, result});
     if (activeHost != nullptr) activeHost->NoteScaleImage(pixels, width, height, result);
-    // The host owns the pixel buffer once it is handed over.
-    std::free(pixels);
     return result;
 }
 
@@ -52,6 +53,7 @@ PluginHarness::PluginHarness() {
 
 PluginHarness::~PluginHarness() {
     for (const ImportReport& report : reports) RecordingHost::FreeAnimationData(report);
+    ScaleImageStandIn::Reset();
     activeHost = nullptr;
 }
 

@@ -1,0 +1,112 @@
+// The reference host's parts: its ScaleImage and its JSON dump.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "import_report.h"
+#include "tovra_main.h"
+
+namespace {
+
+_COLOR* Pixels(int width, int height, _COLOR colour) {
+    auto* pixels = static_cast<_COLOR*>(std::malloc(size_t(width * height) * 3 + 1));
+    for (int i = 0; i < width * height; ++i) pixels[i] = colour;
+    return pixels;
+}
+
+struct SizeCase {
+    const char* name;
+    int width, height;
+    int32_t scaledWidth, scaledHeight;
+};
+
+class ScaleImageSizes : public testing::TestWithParam<SizeCase> {};
+
+TEST_P(ScaleImageSizes, ArePowersOfTwoReadyForUpload) {
+    const SizeCase& c = GetParam();
+    const _COLOR colour{10, 20, 30};
+    const char* result = ScaleImage(Pixels(c.width, c.height, colour), c.width, c.height);
+    ASSERT_NE(result, nullptr);
+    EXPECT_EQ(ScaledImageOf(result)->width, c.scaledWidth);
+    EXPECT_EQ(ScaledImageOf(result)->height, c.scaledHeight);
+    // A uniform skin stays uniform, whatever the filter does.
+    const _COLOR* scaled = ScaledImagePixels(result);
+    for (int32_t i = 0; i < c.scaledWidth * c.scaledHeight; ++i) {
+        ASSERT_EQ(scaled[i].b, 10);
+        ASSERT_EQ(scaled[i].g, 20);
+        ASSERT_EQ(scaled[i].r, 30);
+    }
+    ReleaseScaledImages();
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ScaleImageSizes,
+                         testing::Values(SizeCase{"AlreadyPowersOfTwo", 64, 32, 64, 32},
+                                         SizeCase{"RoundedUp", 3, 5, 4, 8},
+                                         SizeCase{"TypicalSkin", 320, 200, 512, 256},
+                                         SizeCase{"OnePixel", 1, 1, 1, 1},
+                                         SizeCase{"WiderThanTheLargestSide", 5000, 2, 4096, 2},
+                                         SizeCase{"EmptyWidth", 0, 5, 0, 0}, SizeCase{"EmptyHeight", 7, 0, 0, 0}),
+                         [](const testing::TestParamInfo<SizeCase>& param) { return std::string(param.param.name); });
+
+TEST(ScaleImage, PowerOfTwoInputIsCopiedUnchangedAndObserved) {
+    _COLOR* pixels = Pixels(2, 2, {0, 0, 0});
+    pixels[1] = {1, 2, 3};
+    pixels[2] = {4, 5, 6};
+    struct Seen {
+        int calls = 0;
+        int width = 0;
+        _COLOR second{};
+        const char* result = nullptr;
+    } seen;
+    SetScaleImageObserver(
+        [](void* context, const _COLOR* input, int width, int, const char* result) {
+            auto* s = static_cast<Seen*>(context);
+            ++s->calls;
+            s->width = width;
+            s->second = input[1];
+            s->result = result;
+        },
+        &seen);
+    const char* result = ScaleImage(pixels, 2, 2);
+    SetScaleImageObserver(nullptr, nullptr);
+    EXPECT_EQ(seen.calls, 1);
+    EXPECT_EQ(seen.width, 2);
+    EXPECT_EQ(seen.second.r, 3);
+    EXPECT_EQ(seen.result, result);
+    const _COLOR* scaled = ScaledImagePixels(result);
+    EXPECT_EQ(scaled[1].b, 1);
+    EXPECT_EQ(scaled[2].r, 6);
+    EXPECT_EQ(scaled[3].g, 0);
+    ReleaseScaledImages();
+}
+
+TEST(JsonDump, FloatsNamesAndTextsAreWrittenAsTheFormatSays) {
+    _VERTEX vertices[2] = {};
+    vertices[0].x = -0.0f;
+    vertices[0].y = std::numeric_limits<float>::quiet_NaN();
+    vertices[0].z = -std::numeric_limits<float>::infinity();
+    vertices[1].x = 0.1f;
+    _ANIMATION animation = {};
+    std::memcpy(animation.name, "r\x7F\xE9\x01", 5);
+    ImportReport report;
+    report.file = "m.mdl";
+    report.result = 1;
+    report.messageBoxes.push_back({BoxOwner::None, "error executing dll function", std::nullopt, 0});
+    report.deliveries.push_back(CopyDelivery(pm::VERTICES, vertices, 2));
+    report.deliveries.push_back(CopyDelivery(pm::ANIMATIONS, &animation, 1));
+    const std::string json = ReportJson(report);
+    EXPECT_NE(json.find("\"x\": -0.0"), std::string::npos) << json;
+    EXPECT_NE(json.find("\"y\": \"NaN\""), std::string::npos);
+    EXPECT_NE(json.find("\"z\": \"-Infinity\""), std::string::npos);
+    EXPECT_NE(json.find("\"x\": 0.10000000149011612"), std::string::npos);  // reads back to 0.1f
+    EXPECT_NE(json.find("\"name\": \"r\\u007f\\u00e9\\u0001\""), std::string::npos);
+    EXPECT_NE(json.find("\"caption\": null"), std::string::npos);
+    EXPECT_NE(json.find("\"owner\": \"none\""), std::string::npos);
+    // SHA-256 of no bytes: the animation has no frames.
+    EXPECT_NE(json.find("e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"), std::string::npos);
+}
+
+}  // namespace
