@@ -23,8 +23,28 @@ add_dependencies(mdlimport tovra_import)
 target_link_libraries(mdlimport PRIVATE -Wl,--whole-archive mdlcore -Wl,--no-whole-archive user32 ${MDL_TOVRA_IMPORT})
 target_link_options(mdlimport PRIVATE -static)
 
+# The Windows reference host: a real window, real message boxes.
+add_library(hostreport STATIC host/report/import_report.cpp host/report/sha256_win.cpp)
+mdl_target(hostreport)
+target_include_directories(hostreport PUBLIC host/report ${PROJECT_SOURCE_DIR})
+target_include_directories(hostreport SYSTEM PRIVATE ${MDL_SYSTEM_HEADERS})
+target_link_libraries(hostreport PUBLIC advapi32)
+
+add_library(win32hostlib STATIC host/win32host/win32_host.cpp)
+mdl_target(win32hostlib)
+target_include_directories(win32hostlib PUBLIC host/win32host)
+target_link_libraries(win32hostlib PUBLIC hostreport Tovra_Main user32)
+
+# Programs run under Wine; ctest and test discovery go through this wrapper.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/scripts/wine-run.sh)
+
+add_executable(win32host host/win32host/main.cpp)
+mdl_target(win32host)
+target_link_libraries(win32host PRIVATE win32hostlib)
+target_link_options(win32host PRIVATE -static)
+add_dependencies(win32host mdlimport)
+
 if(MDL_TESTS)
   enable_testing()
-  add_test(NAME dll_export_table
-           COMMAND ${CMAKE_COMMAND} -DDLL=$<TARGET_FILE:mdlimport> -P ${PROJECT_SOURCE_DIR}/tests/check_exports.cmake)
+  add_subdirectory(tests)
 endif()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Configures and builds one tree: linux (32-bit, with tests), windows (the
-# DLL), ... Usage: scripts/build.sh TREE [TARGET...]
+# Configures and builds one tree: linux (32-bit: the module, the reference
+# host, the tests) or windows (the DLL, the Win32 host and its tests).
+# Usage: scripts/build.sh TREE [-DVAR=VALUE...] [TARGET...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,7 +13,12 @@ case "$tree" in
   *) echo "build: unknown tree $tree" >&2; exit 2 ;;
 esac
 
-cmake -S . -B "build/$tree" --no-warn-unused-cli -DCMAKE_BUILD_TYPE=RelWithDebInfo "${args[@]}" >/dev/null
 targets=()
-for target in "$@"; do targets+=(--target "$target"); done
+for arg in "$@"; do
+  case "$arg" in
+    -D*) args+=("$arg") ;;
+    *) targets+=(--target "$arg") ;;
+  esac
+done
+cmake -S . -B "build/$tree" --no-warn-unused-cli -DCMAKE_BUILD_TYPE=RelWithDebInfo "${args[@]}" >/dev/null
 cmake --build "build/$tree" -j"$(nproc)" "${targets[@]}"

@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
         bool delivered = result == 1 && report.messageBoxes.empty() && report.deliveries.size() == 5;
         for (const DeliverySeen& delivery : report.deliveries) delivered &= delivery.accepted;
         if (!delivered) status = 1;
-        RecordingHost::FreeAnimationData(report);
+        FreeOfferedAnimationData(report);
     }
     ReleaseScaledImages();
     dlclose(module);

@@ -1,6 +1,5 @@
 #include "recording_host.h"
 
-#include <cstdlib>
 #include <utility>
 
 RecordingHost::RecordingHost() {
@@ -29,8 +28,4 @@ ImportReport RecordingHost::Take() { return std::exchange(report, ImportReport{}
 void RecordingHost::NoteScaleImage(const _COLOR* pixels, int width, int height, const char* result) {
     const size_t bytes = width > 0 && height > 0 ? size_t(width) * size_t(height) * sizeof(_COLOR) : 0;
     report.scaleImageCalls.push_back(ScaleImageCallSeen{width, height, Sha256Hex(pixels, bytes), result});
-}
-
-void RecordingHost::FreeAnimationData(const ImportReport& report) {
-    for (const _ANIMATION& animation : report.Records<_ANIMATION>(pm::ANIMATIONS)) std::free(animation.data);
 }

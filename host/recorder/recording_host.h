@@ -27,9 +27,6 @@ public:
     // test's stand-in.
     void NoteScaleImage(const _COLOR* pixels, int width, int height, const char* result);
 
-    // Animation data offered to the host is the host's to free, accepted or not.
-    static void FreeAnimationData(const ImportReport& report);
-
 private:
     HWND window;
     std::set<uint32_t> refused;

@@ -1,6 +1,7 @@
 #include "import_report.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
@@ -147,6 +148,10 @@ DeliverySeen CopyDelivery(uint32_t message, const void* address, int32_t count) 
         }
     }
     return delivery;
+}
+
+void FreeOfferedAnimationData(const ImportReport& report) {
+    for (const _ANIMATION& animation : report.Records<_ANIMATION>(pm::ANIMATIONS)) std::free(animation.data);
 }
 
 std::string ReportJson(const ImportReport& report) {

@@ -71,6 +71,9 @@ const DeliveryKind* FindDeliveryKind(const std::string& name);
 // Copies what a delivery message carries: count records at address.
 DeliverySeen CopyDelivery(uint32_t message, const void* address, int32_t count);
 
+// Animation data offered to the host is the host's to free, accepted or not.
+void FreeOfferedAnimationData(const ImportReport& report);
+
 std::string Sha256Hex(const void* bytes, size_t size);
 
 std::string ReportJson(const ImportReport& report);

@@ -52,7 +52,7 @@ PluginHarness::PluginHarness() {
 }
 
 PluginHarness::~PluginHarness() {
-    for (const ImportReport& report : reports) RecordingHost::FreeAnimationData(report);
+    for (const ImportReport& report : reports) FreeOfferedAnimationData(report);
     ScaleImageStandIn::Reset();
     activeHost = nullptr;
 }

@@ -1,0 +1,26 @@
+#include <windows.h>
+#include <wincrypt.h>
+
+#include "import_report.h"
+
+// SHA-256 from the system's cryptographic provider.
+std::string Sha256Hex(const void* bytes, size_t size) {
+    HCRYPTPROV provider = 0;
+    HCRYPTHASH hash = 0;
+    BYTE digest[32];
+    DWORD length = sizeof digest;
+    const bool ok = CryptAcquireContextA(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT) &&
+                    CryptCreateHash(provider, CALG_SHA_256, 0, 0, &hash) &&
+                    CryptHashData(hash, static_cast<const BYTE*>(bytes), DWORD(size), 0) &&
+                    CryptGetHashParam(hash, HP_HASHVAL, digest, &length, 0);
+    if (hash != 0) CryptDestroyHash(hash);
+    if (provider != 0) CryptReleaseContext(provider, 0);
+    if (!ok) return "unavailable";
+    static const char HEX[] = "0123456789abcdef";
+    std::string text;
+    for (BYTE value : digest) {
+        text += HEX[value >> 4];
+        text += HEX[value & 15];
+    }
+    return text;
+}
