@@ -1,26 +1,30 @@
 // The alias model reader: one forward pass over the file, each section handed
-// to its converter as soon as it is in memory.
+// to its converter as soon as it is in memory. Model files come from
+// strangers; this is what the reader checks and what a bad file gets.
 //
-// What is checked, and what a bad file gets:
 // - ident must be "IDPO". A file that is not a model, including one shorter
 //   than the header whose first four bytes are not "IDPO", gets the
 //   wrong-magic message. The group word of every skin and frame entry must be
 //   0; a group gets the groups message. These are the only messages the
 //   reader shows itself.
 // - Everything else fails the load silently (LoadMdl returns 0 having released
-//   all it took, and the import run tells the user): a file that starts with
-//   "IDPO" but ends inside the header; any read that delivers less than asked;
-//   numverts or numtris below 0; a negative skin dimension when there are
-//   skins, or a skin of more pixels than a 32-bit size can hold three times;
-//   a skin dimension of 0 or less when there are triangles; a vertex index
-//   outside 0 to numverts - 1; a texture coordinate that does not fit 32 bits;
-//   a sequence of more than 32767 frames; a file that cannot be opened or
-//   measured (over 2 GiB); running out of memory.
-// - numskins and numframes of 0 or less mean no entries. version, the
-//   floats and the unused fields are taken as they are.
-// - Every byte count is computed in 64 bits from the header and compared with
-//   what remains of the file before anything of that size is allocated, so a
-//   file can make the reader take memory only in proportion to its own size.
+//   all it took, and the import run tells the user "Error loading *.mdl
+//   file"): a file that starts with "IDPO" but ends inside the header; any
+//   read that delivers less than asked; numverts or numtris below 0; a
+//   negative skin dimension when there are skins, or a skin of more pixels
+//   than a 32-bit size holds three times; a skin dimension of 0 or less when
+//   there are triangles; a vertex index outside 0 to numverts - 1; a texture
+//   coordinate that does not fit 32 bits; a sequence of more than 32767
+//   frames; a file that cannot be opened or measured (over 2 GiB, more than a
+//   32-bit process could hold anyway); running out of memory.
+// - numskins and numframes of 0 or less mean no entries. version, the floats
+//   (NaN and infinities included) and the unused fields are taken as they are.
+// - Every section's byte count is computed in 64 bits from the header and
+//   compared with what remains of the file before anything of that size is
+//   allocated, so the memory a file can make the reader take grows only with
+//   the file's own size. A skin or frame group entry is never smaller than a
+//   single entry, so these checks pass for files with groups, which then get
+//   their groups message.
 #include "mdl/mdl_reader.h"
 
 #include <cstdio>
@@ -108,13 +112,14 @@ bool SkinPixelCount(const MdlHeader& header, int64_t remaining, int64_t* pixels)
     *pixels = int64_t(header.skinwidth) * int64_t(header.skinheight);
     // Three bytes a pixel once expanded; the host takes sizes as int.
     if (*pixels > std::numeric_limits<int32_t>::max() / 3) return false;
-    return int64_t(header.numskins) * (MDL_SKIN_TYPE_SIZE + *pixels) <= remaining;
+    return header.numskins <= remaining / (MDL_SKIN_TYPE_SIZE + *pixels);
 }
 
 // Likewise for frames: a group entry is larger than a single frame.
 bool FramesFit(const MdlHeader& header, int64_t remaining) {
+    if (header.numverts < 0) return false;
     const int64_t frameBytes = MDL_FRAME_HEAD_SIZE + int64_t(header.numverts) * int64_t(sizeof(MdlPackedVertex));
-    return int64_t(header.numframes) * frameBytes <= remaining;
+    return header.numframes <= remaining / frameBytes;
 }
 
 bool Walk(const char* path) {

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Configures and builds one tree: linux (32-bit: the module, the reference
-# host, the tests) or windows (the DLL, the Win32 host and its tests).
+# host, the tests), windows (the DLL, the Win32 host and its tests), asan
+# (the Linux tree with AddressSanitizer and UBSan) or fuzz (the fuzz target,
+# clang with libFuzzer and the sanitizers).
 # Usage: scripts/build.sh TREE [-DVAR=VALUE...] [TARGET...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,6 +12,9 @@ shift
 case "$tree" in
   linux) args=(-DCMAKE_TOOLCHAIN_FILE=cmake/linux-i386.cmake) ;;
   windows) args=(-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake) ;;
+  asan) args=(-DCMAKE_TOOLCHAIN_FILE=cmake/linux-i386.cmake -DMDL_SANITIZE=ON) ;;
+  fuzz) args=(-DCMAKE_TOOLCHAIN_FILE=cmake/linux-i386.cmake -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14
+              -DMDL_SANITIZE=ON -DMDL_FUZZ=ON -DMDL_TESTS=OFF) ;;
   *) echo "build: unknown tree $tree" >&2; exit 2 ;;
 esac
 

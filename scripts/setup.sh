@@ -5,7 +5,7 @@
 set -euo pipefail
 
 run_packages=(cmake make g++-multilib googletest nlohmann-json3-dev libcli11-dev libstb-dev nettle-dev:i386)
-test_packages=("${run_packages[@]}" g++-mingw-w64-i686 wine wine32:i386 xvfb)
+test_packages=("${run_packages[@]}" g++-mingw-w64-i686 wine wine32:i386 xvfb clang-14 libclang-rt-14-dev)
 
 case "${1:-test}" in
   run) wanted=("${run_packages[@]}") ;;

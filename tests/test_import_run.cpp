@@ -208,6 +208,7 @@ TEST(ImportRun, AHostStartingAnotherRunDuringADeliveryIsTurnedAway) {
     EXPECT_EQ(deliveries, 5);
     winstub::DestroyWindow(window);
     InitWindow(nullptr);
+    ScaleImageStandIn::Reset();
 }
 
 }  // namespace

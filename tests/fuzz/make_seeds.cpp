@@ -1,0 +1,52 @@
+// Writes the fuzzer's seed models into a folder: small files of every shape
+// the reader knows, good and refused. Usage: make_seeds FOLDER
+#include <cstdio>
+#include <string>
+
+#include "mdl_writer.h"
+
+using namespace mdlwriter;
+
+namespace {
+
+Model Base(int frames) {
+    Model model;
+    model.skinwidth = 4;
+    model.skinheight = 2;
+    model.skins.push_back({0, {0, 1, 2, 3, 16, 100, 200, 255}});
+    model.texCoords = {{0, 0, 0}, {1, 4, 2}, {0, 2, 1}, {1, 3, 0}};
+    model.triangles = {{1, {0, 1, 2}}, {0, {2, 3, 0}}};
+    const char* names[] = {"stand1", "stand2", "run1", "run2", "run3", "pain0", "walk9", "walk10"};
+    for (int f = 0; f < frames; ++f) {
+        Frame frame;
+        frame.name = Frame::Name(names[f % 8]);
+        for (uint8_t v = 0; v < 4; ++v) frame.vertices.push_back({{uint8_t(v * 9 + f), uint8_t(v), uint8_t(200 - f)}, v});
+        model.frames.push_back(frame);
+    }
+    return model;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: make_seeds FOLDER\n");
+        return 2;
+    }
+    const std::string folder = argv[1];
+    bool ok = true;
+    ok &= WriteFile(folder + "/eight_frames.mdl", Base(8).Bytes());
+    ok &= WriteFile(folder + "/one_frame.mdl", Base(1).Bytes());
+    ok &= WriteFile(folder + "/no_frames.mdl", Base(0).Bytes());
+    Model skinGroup = Base(2);
+    skinGroup.skins.push_back({1, std::vector<uint8_t>(8, 7)});
+    ok &= WriteFile(folder + "/skin_group.mdl", skinGroup.Bytes());
+    Model frameGroup = Base(3);
+    frameGroup.frames[1].type = 1;
+    ok &= WriteFile(folder + "/frame_group.mdl", frameGroup.Bytes());
+    Model twoSkins = Base(2);
+    twoSkins.skins.push_back({0, std::vector<uint8_t>(8, 42)});
+    twoSkins.frames[1].name = Frame::Name("abcdefghijklmnop");
+    ok &= WriteFile(folder + "/two_skins_long_name.mdl", twoSkins.Bytes());
+    return ok ? 0 : 1;
+}
