@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs, when any is missing.
-# Usage: scripts/setup.sh run|test   (run: what the reference host needs;
-# test: everything the builds and tests need, Windows and Wine included)
+# Usage: scripts/setup.sh run|test|bench   (run: what the reference host
+# needs; test: everything the builds and tests need, Windows and Wine
+# included; bench: the benchmark and the peer importer it compares with)
 set -euo pipefail
 
 run_packages=(cmake make g++-multilib googletest nlohmann-json3-dev libcli11-dev libstb-dev nettle-dev:i386)
 test_packages=("${run_packages[@]}" g++-mingw-w64-i686 wine wine32:i386 xvfb clang-14 libclang-rt-14-dev)
+bench_packages=("${run_packages[@]}" libbenchmark-dev:i386 libassimp-dev g++)
 
 case "${1:-test}" in
   run) wanted=("${run_packages[@]}") ;;
   test) wanted=("${test_packages[@]}") ;;
-  *) echo "usage: $0 run|test" >&2; exit 2 ;;
+  bench) wanted=("${bench_packages[@]}") ;;
+  *) echo "usage: $0 run|test|bench" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -1,0 +1,260 @@
+// Times whole import runs in-process, as a host makes them, against the floor
+// (one read of the file plus writing as many bytes as the import delivers)
+// and, when given its times, a peer importer; prints one table and the cost
+// per frame and per vertex.
+//
+// Usage: import_bench [--write-models DIR] [--peer FILE] [benchmark flags]
+//   --write-models DIR  write the table's models to DIR and exit
+//   --peer FILE         lines "model seconds" from the peer's helper
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "models.h"
+#include "plugin/exports.h"
+#include "records/host_records.h"
+
+namespace {
+
+// A host as a host must be: it copies every list it is given, takes the
+// animation data, and its ScaleImage allocates a result of its own.
+struct BenchHost {
+    std::vector<std::vector<uint8_t>> lists;
+    std::vector<void*> owned;
+    size_t deliveredBytes = 0;
+    HWND window = nullptr;
+
+    BenchHost() {
+        window = winstub::CreateWindow([this](HWND, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+            static const std::map<UINT, size_t> SIZES = {{1228, sizeof(_FACE)},     {1226, sizeof(_VERTEX)},
+                                                         {1248, sizeof(_ANIMATION)}, {1244, sizeof(_TEXTURE)},
+                                                         {1240, sizeof(_FACEMAP)}};
+            const auto* records = reinterpret_cast<const uint8_t*>(wParam);
+            const size_t bytes = SIZES.at(message) * size_t(lParam);
+            lists.emplace_back(records, records + bytes);
+            deliveredBytes += bytes;
+            if (message == 1248) {
+                for (LPARAM i = 0; i < lParam; ++i) {
+                    const _ANIMATION& animation = reinterpret_cast<const _ANIMATION*>(records)[i];
+                    owned.push_back(animation.data);
+                    deliveredBytes += size_t(animation.frameCount) * size_t(animation.vertexCount) * sizeof(_VEC3);
+                }
+            }
+            return 1;
+        });
+        InitWindow(window);
+    }
+    void Release() {
+        for (void* block : owned) std::free(block);
+        owned.clear();
+        lists.clear();
+    }
+};
+
+BenchHost* host = nullptr;
+
+struct ModelFile {
+    std::string name;
+    std::string path;
+    size_t bytes;
+    size_t outputBytes;  // what one import delivers: records, pixels, animation data
+};
+
+std::vector<ModelFile> files;
+std::map<std::string, double> peerSeconds;
+
+}  // namespace
+
+extern "C" char* ScaleImage(_COLOR* pixels, int width, int height) {
+    const size_t bytes = size_t(width) * size_t(height) * sizeof(_COLOR);
+    auto* result = static_cast<char*>(std::malloc(bytes + 1));
+    if (bytes > 0) std::memcpy(result, pixels, bytes);
+    std::free(pixels);
+    if (host != nullptr) {
+        host->owned.push_back(result);
+        host->deliveredBytes += bytes;  // the pixels the plug-in expanded
+    }
+    return result;
+}
+
+namespace {
+
+size_t PeakRssKb() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmHWM:", 0) == 0) return std::stoul(line.substr(6));
+    return 0;
+}
+
+void ResetPeakRss() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
+void Import(benchmark::State& state, const ModelFile& file) {
+    ResetPeakRss();
+    for (auto _ : state) {
+        if (ExecFunction(file.path.c_str()) != 1 || host->lists.size() != 5) state.SkipWithError("import failed");
+        host->Release();
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(file.bytes));
+    state.counters["peak_MB"] = double(PeakRssKb()) / 1024;
+}
+
+// The least any importer must do: read the file in one read and write the
+// bytes it delivers, into fresh memory as an import does.
+void Floor(benchmark::State& state, const ModelFile& file) {
+    for (auto _ : state) {
+        FILE* in = std::fopen(file.path.c_str(), "rb");
+        auto* data = static_cast<char*>(std::malloc(file.bytes));
+        if (std::fread(data, 1, file.bytes, in) != file.bytes) state.SkipWithError("short read");
+        std::fclose(in);
+        auto* output = static_cast<char*>(std::malloc(file.outputBytes));
+        std::memset(output, data[file.bytes / 2], file.outputBytes);
+        benchmark::DoNotOptimize(output);
+        benchmark::ClobberMemory();
+        std::free(output);
+        std::free(data);
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(file.bytes));
+}
+
+ModelFile Prepare(const std::string& name, const std::string& path) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    ModelFile file{name, path, size_t(in.tellg()), 0};
+    ExecFunction(path.c_str());
+    file.outputBytes = host->deliveredBytes;
+    host->deliveredBytes = 0;
+    host->Release();
+    return file;
+}
+
+std::string Write(const std::string& directory, const ModelSpec& spec) {
+    const std::string path = directory + "/" + spec.name + ".mdl";
+    if (!mdlwriter::WriteFile(path, MakeModel(spec).Bytes())) {
+        std::cerr << "import_bench: cannot write " << path << "\n";
+        std::exit(1);
+    }
+    return path;
+}
+
+// Keeps the results for the table while the console shows them as usual.
+class TableReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
+            const std::string name = run.benchmark_name();
+            seconds[name] = run.GetAdjustedRealTime() / 1e3;  // reported in ms
+            auto peak = run.counters.find("peak_MB");
+            if (peak != run.counters.end()) peakMb[name] = peak->second.value;
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> seconds;
+    std::map<std::string, double> peakMb;
+};
+
+// Slope of import time against frames or vertices, by least squares over a
+// family of models that differ only in that.
+void Family(const std::string& what, const std::string& directory, const std::vector<ModelSpec>& specs,
+            int ModelSpec::*axis) {
+    for (const ModelSpec& spec : specs) {
+        const ModelFile file = Prepare(spec.name, Write(directory, spec));
+        benchmark::RegisterBenchmark(("slope-" + what + "/" + std::to_string(spec.*axis)).c_str(),
+                                     [file](benchmark::State& state) { Import(state, file); })
+            ->Unit(benchmark::kMillisecond);
+    }
+}
+
+void PrintSlope(const TableReporter& reporter, const std::string& what, const std::string& unit) {
+    std::vector<std::pair<double, double>> points;
+    for (const auto& [name, seconds] : reporter.seconds)
+        if (name.rfind("slope-" + what + "/", 0) == 0) points.emplace_back(std::stod(name.substr(7 + what.size())), seconds);
+    if (points.size() < 2) return;
+    double sx = 0, sy = 0, sxx = 0, sxy = 0;
+    for (const auto& [x, y] : points) {
+        sx += x;
+        sy += y;
+        sxx += x * x;
+        sxy += x * y;
+    }
+    const double n = double(points.size());
+    const double slope = (n * sxy - sx * sy) / (n * sxx - sx * sx);
+    std::printf("time per %-7s %10.3f us  (%s)\n", what.c_str(), slope * 1e6, unit.c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string writeModels;
+    std::string peerFile;
+    std::vector<char*> rest = {argv[0]};
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--write-models") == 0 && i + 1 < argc) writeModels = argv[++i];
+        else if (std::strcmp(argv[i], "--peer") == 0 && i + 1 < argc) peerFile = argv[++i];
+        else rest.push_back(argv[i]);
+    }
+    if (!writeModels.empty()) {
+        for (const ModelSpec& spec : TableModels()) Write(writeModels, spec);
+        return 0;
+    }
+    if (!peerFile.empty()) {
+        std::ifstream in(peerFile);
+        std::string name;
+        double seconds;
+        while (in >> name >> seconds) peerSeconds[name] = seconds;
+    }
+    int restCount = int(rest.size());
+    benchmark::Initialize(&restCount, rest.data());
+
+    char pattern[] = "/tmp/mdlbench.XXXXXX";
+    const std::string directory = mkdtemp(pattern);
+    BenchHost benchHost;
+    host = &benchHost;
+
+    files.push_back(Prepare("small", MDL_SAMPLE_PATH));
+    for (const ModelSpec& spec : TableModels()) files.push_back(Prepare(spec.name, Write(directory, spec)));
+    for (const ModelFile& file : files) {
+        benchmark::RegisterBenchmark(("import/" + file.name).c_str(), [&file](benchmark::State& s) { Import(s, file); })
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("floor/" + file.name).c_str(), [&file](benchmark::State& s) { Floor(s, file); })
+            ->Unit(benchmark::kMillisecond);
+    }
+    std::vector<ModelSpec> byFrames, byVertices;
+    for (int frames : {50, 100, 200, 400}) byFrames.push_back({"frames" + std::to_string(frames), 2000, 4000, frames, 10, 1, 64, 64});
+    for (int verts : {1000, 2000, 4000, 8000}) byVertices.push_back({"verts" + std::to_string(verts), verts, 2 * verts, 100, 10, 1, 64, 64});
+    Family("frame", directory, byFrames, &ModelSpec::frames);
+    Family("vertex", directory, byVertices, &ModelSpec::verts);
+
+    TableReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+
+    std::printf("\n%-13s %9s %11s %10s %11s %10s %10s\n", "model", "file MB", "import ms", "MB/s", "floor ratio",
+                "peer ratio", "peak MB");
+    for (const ModelFile& file : files) {
+        const auto import = reporter.seconds.find("import/" + file.name);
+        const auto floor = reporter.seconds.find("floor/" + file.name);
+        if (import == reporter.seconds.end() || floor == reporter.seconds.end()) continue;
+        const auto peer = peerSeconds.find(file.name);
+        char peerRatio[32] = "-";
+        if (peer != peerSeconds.end()) std::snprintf(peerRatio, sizeof peerRatio, "%.2f", import->second / peer->second);
+        std::printf("%-13s %9.2f %11.3f %10.0f %11.2f %10s %10.1f\n", file.name.c_str(), double(file.bytes) / 1e6,
+                    import->second * 1e3, double(file.bytes) / 1e6 / import->second, import->second / floor->second,
+                    peerRatio, reporter.peakMb["import/" + file.name]);
+    }
+    std::printf("(ratios are import time over floor time and over the peer's time: below 1 is faster)\n\n");
+    PrintSlope(reporter, "frame", "2000 vertices, 4000 triangles");
+    PrintSlope(reporter, "vertex", "100 frames, two triangles per vertex");
+
+    host = nullptr;
+    std::filesystem::remove_all(directory);
+    return 0;
+}
