@@ -7,6 +7,7 @@
 //   --write-models DIR  write the table's models to DIR and exit
 //   --peer FILE         lines "model seconds" from the peer's helper
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -68,7 +69,27 @@ struct ModelFile {
     std::string path;
     size_t bytes;
     size_t outputBytes;  // what one import delivers: records, pixels, animation data
+    double peakMb;       // the most memory one import added to the process
 };
+
+// Two kinds of heap, both measured. Fresh: glibc's 32-bit default maps every
+// block over 512 KB anew and unmaps it on free, so each run also pays the
+// kernel for clearing new pages. Reused: the heap keeps what is freed for
+// the next allocation, as a long-running host's heap does.
+enum class Heap { Fresh, Reused };
+
+void UseHeap(Heap heap) {
+    if (heap == Heap::Reused) {
+        mallopt(M_MMAP_THRESHOLD, 256 << 20);
+        mallopt(M_TRIM_THRESHOLD, 512 << 20);
+    } else {
+        mallopt(M_MMAP_THRESHOLD, 128 << 10);
+        mallopt(M_TRIM_THRESHOLD, 128 << 10);
+        malloc_trim(0);
+    }
+}
+
+const char* HeapName(Heap heap) { return heap == Heap::Fresh ? "fresh" : "reused"; }
 
 std::vector<ModelFile> files;
 std::map<std::string, double> peerSeconds;
@@ -89,28 +110,26 @@ extern "C" char* ScaleImage(_COLOR* pixels, int width, int height) {
 
 namespace {
 
-size_t PeakRssKb() {
+size_t StatusKb(const char* field) {
     std::ifstream status("/proc/self/status");
     for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmHWM:", 0) == 0) return std::stoul(line.substr(6));
+        if (line.rfind(field, 0) == 0) return std::stoul(line.substr(std::strlen(field)));
     return 0;
 }
 
-void ResetPeakRss() { std::ofstream("/proc/self/clear_refs") << "5"; }
-
-void Import(benchmark::State& state, const ModelFile& file) {
-    ResetPeakRss();
+void Import(benchmark::State& state, const ModelFile& file, Heap heap) {
+    UseHeap(heap);
     for (auto _ : state) {
         if (ExecFunction(file.path.c_str()) != 1 || host->lists.size() != 5) state.SkipWithError("import failed");
         host->Release();
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(file.bytes));
-    state.counters["peak_MB"] = double(PeakRssKb()) / 1024;
 }
 
 // The least any importer must do: read the file in one read and write the
 // bytes it delivers, into fresh memory as an import does.
-void Floor(benchmark::State& state, const ModelFile& file) {
+void Floor(benchmark::State& state, const ModelFile& file, Heap heap) {
+    UseHeap(heap);
     for (auto _ : state) {
         FILE* in = std::fopen(file.path.c_str(), "rb");
         auto* data = static_cast<char*>(std::malloc(file.bytes));
@@ -126,10 +145,16 @@ void Floor(benchmark::State& state, const ModelFile& file) {
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(file.bytes));
 }
 
+// One import on a fresh heap, for the bytes it delivers and the memory it
+// takes at its peak (resident set high-water mark, reset before the run).
 ModelFile Prepare(const std::string& name, const std::string& path) {
     std::ifstream in(path, std::ios::binary | std::ios::ate);
-    ModelFile file{name, path, size_t(in.tellg()), 0};
+    ModelFile file{name, path, size_t(in.tellg()), 0, 0};
+    UseHeap(Heap::Fresh);
+    std::ofstream("/proc/self/clear_refs") << "5";
+    const size_t before = StatusKb("VmRSS:");
     ExecFunction(path.c_str());
+    file.peakMb = double(StatusKb("VmHWM:") - before) / 1024;
     file.outputBytes = host->deliveredBytes;
     host->deliveredBytes = 0;
     host->Release();
@@ -148,18 +173,16 @@ std::string Write(const std::string& directory, const ModelSpec& spec) {
 // Keeps the results for the table while the console shows them as usual.
 class TableReporter : public benchmark::ConsoleReporter {
 public:
+    TableReporter() : ConsoleReporter(OO_Tabular) {}
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
             const std::string name = run.benchmark_name();
             seconds[name] = run.GetAdjustedRealTime() / 1e3;  // reported in ms
-            auto peak = run.counters.find("peak_MB");
-            if (peak != run.counters.end()) peakMb[name] = peak->second.value;
         }
         ConsoleReporter::ReportRuns(runs);
     }
     std::map<std::string, double> seconds;
-    std::map<std::string, double> peakMb;
 };
 
 // Slope of import time against frames or vertices, by least squares over a
@@ -169,7 +192,7 @@ void Family(const std::string& what, const std::string& directory, const std::ve
     for (const ModelSpec& spec : specs) {
         const ModelFile file = Prepare(spec.name, Write(directory, spec));
         benchmark::RegisterBenchmark(("slope-" + what + "/" + std::to_string(spec.*axis)).c_str(),
-                                     [file](benchmark::State& state) { Import(state, file); })
+                                     [file](benchmark::State& state) { Import(state, file, Heap::Reused); })
             ->Unit(benchmark::kMillisecond);
     }
 }
@@ -222,11 +245,16 @@ int main(int argc, char** argv) {
 
     files.push_back(Prepare("small", MDL_SAMPLE_PATH));
     for (const ModelSpec& spec : TableModels()) files.push_back(Prepare(spec.name, Write(directory, spec)));
-    for (const ModelFile& file : files) {
-        benchmark::RegisterBenchmark(("import/" + file.name).c_str(), [&file](benchmark::State& s) { Import(s, file); })
-            ->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark(("floor/" + file.name).c_str(), [&file](benchmark::State& s) { Floor(s, file); })
-            ->Unit(benchmark::kMillisecond);
+    for (Heap heap : {Heap::Fresh, Heap::Reused}) {
+        for (const ModelFile& file : files) {
+            const std::string suffix = std::string("/") + HeapName(heap) + "/" + file.name;
+            benchmark::RegisterBenchmark(("import" + suffix).c_str(),
+                                         [&file, heap](benchmark::State& s) { Import(s, file, heap); })
+                ->Unit(benchmark::kMillisecond);
+            benchmark::RegisterBenchmark(("floor" + suffix).c_str(),
+                                         [&file, heap](benchmark::State& s) { Floor(s, file, heap); })
+                ->Unit(benchmark::kMillisecond);
+        }
     }
     std::vector<ModelSpec> byFrames, byVertices;
     for (int frames : {50, 100, 200, 400}) byFrames.push_back({"frames" + std::to_string(frames), 2000, 4000, frames, 10, 1, 64, 64});
@@ -237,20 +265,27 @@ int main(int argc, char** argv) {
     TableReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
-    std::printf("\n%-13s %9s %11s %10s %11s %10s %10s\n", "model", "file MB", "import ms", "MB/s", "floor ratio",
-                "peer ratio", "peak MB");
+    std::printf("\n%-13s %8s | %9s %6s | %9s %6s %6s | %8s\n", "", "", "fresh heap", "", "reused heap", "", "",
+                "");
+    std::printf("%-13s %8s | %9s %6s | %9s %6s %6s | %8s\n", "model", "file MB", "import ms", "floor", "import ms",
+                "floor", "peer", "peak MB");
     for (const ModelFile& file : files) {
-        const auto import = reporter.seconds.find("import/" + file.name);
-        const auto floor = reporter.seconds.find("floor/" + file.name);
-        if (import == reporter.seconds.end() || floor == reporter.seconds.end()) continue;
+        double import[2] = {0, 0};
+        double floorRatio[2] = {0, 0};
+        for (Heap heap : {Heap::Fresh, Heap::Reused}) {
+            const std::string suffix = std::string("/") + HeapName(heap) + "/" + file.name;
+            const int i = heap == Heap::Fresh ? 0 : 1;
+            import[i] = reporter.seconds["import" + suffix];
+            floorRatio[i] = import[i] / reporter.seconds["floor" + suffix];
+        }
         const auto peer = peerSeconds.find(file.name);
         char peerRatio[32] = "-";
-        if (peer != peerSeconds.end()) std::snprintf(peerRatio, sizeof peerRatio, "%.2f", import->second / peer->second);
-        std::printf("%-13s %9.2f %11.3f %10.0f %11.2f %10s %10.1f\n", file.name.c_str(), double(file.bytes) / 1e6,
-                    import->second * 1e3, double(file.bytes) / 1e6 / import->second, import->second / floor->second,
-                    peerRatio, reporter.peakMb["import/" + file.name]);
+        if (peer != peerSeconds.end()) std::snprintf(peerRatio, sizeof peerRatio, "%.2f", import[1] / peer->second);
+        std::printf("%-13s %8.2f | %9.3f %6.2f | %9.3f %6.2f %6s | %8.1f\n", file.name.c_str(), double(file.bytes) / 1e6,
+                    import[0] * 1e3, floorRatio[0], import[1] * 1e3, floorRatio[1], peerRatio, file.peakMb);
     }
-    std::printf("(ratios are import time over floor time and over the peer's time: below 1 is faster)\n\n");
+    std::printf("(floor and peer: import time over the floor's and over the peer importer's; below 1 is faster.\n"
+                " peak MB: what one import adds to the resident set at its peak.)\n\n");
     PrintSlope(reporter, "frame", "2000 vertices, 4000 triangles");
     PrintSlope(reporter, "vertex", "100 frames, two triangles per vertex");
 
