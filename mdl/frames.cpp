@@ -4,7 +4,6 @@
 #include <cstring>
 #include <limits>
 
-#include "mdl/geometry.h"
 #include "plugin/plugin.h"
 #include "records/host_records.h"
 
@@ -60,8 +59,8 @@ void FrameGrouping::AddFrame(int32_t i) {
 
 void FrameGrouping::Close(int32_t numframes) { tables.sequenceStarts[size_t(sequenceCount)] = numframes; }
 
-bool BuildAnimations(const FrameTables& tables, int32_t sequenceCount, int32_t numverts, const float scale[3],
-                     const float translate[3]) {
+bool BuildAnimations(const FrameTables& tables, int32_t sequenceCount, int32_t numverts,
+                     const PackedVertexDecoder& decode) {
     _ANIMATION animation;
     std::memset(&animation, 0, sizeof animation);
     animation.param = ANIMATION_PARAM;
@@ -87,11 +86,11 @@ bool BuildAnimations(const FrameTables& tables, int32_t sequenceCount, int32_t n
         const char* stem = tables.frameNames[size_t(start)].data();
         std::memcpy(animation.name, stem, std::strlen(stem) + 1);
         for (int32_t f = 0; f < frames; ++f) {
-            const MdlPackedVertex* packed = tables.frameVertices[size_t(start + f)].data();
-            for (int32_t w = 0; w < numverts; ++w) *data++ = DecodePackedVertex(packed[w], scale, translate);
+            const MdlPackedVertex* packed = tables.frameVertices[size_t(start + f)].get();
+            for (int32_t w = 0; w < numverts; ++w) *data++ = decode(packed[w]);
         }
         try {
-            animationList->Add(&animation);
+            animationList->Add(animation);
         } catch (...) {
             std::free(animation.data);
             throw;

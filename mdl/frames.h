@@ -4,6 +4,9 @@
 #include <cstdint>
 #include <vector>
 
+#include <memory>
+
+#include "mdl/geometry.h"
 #include "mdl/mdl_format.h"
 
 using FrameName = std::array<char, MDL_FRAME_NAME_SIZE>;
@@ -22,7 +25,7 @@ void GetFrameBaseName(const char* name, char* stem);
 struct FrameTables {
     explicit FrameTables(int32_t numframes);
 
-    std::vector<std::vector<MdlPackedVertex>> frameVertices;
+    std::vector<std::unique_ptr<MdlPackedVertex[]>> frameVertices;
     std::vector<FrameName> frameNames;
     std::vector<int32_t> sequenceStarts;
 };
@@ -47,5 +50,5 @@ private:
 
 // Appends one animation per sequence, each with its own data buffer. False
 // when a sequence is longer than MAX_SEQUENCE_FRAMES or its data cannot be had.
-bool BuildAnimations(const FrameTables& tables, int32_t sequenceCount, int32_t numverts, const float scale[3],
-                     const float translate[3]);
+bool BuildAnimations(const FrameTables& tables, int32_t sequenceCount, int32_t numverts,
+                     const PackedVertexDecoder& decode);

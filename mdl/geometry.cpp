@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <limits>
+#include <memory>
 
 #include "plugin/plugin.h"
 
@@ -9,36 +10,59 @@ namespace {
 
 // Added to u at seam corners of back-facing triangles: half the skin's width.
 constexpr int32_t SEAM_OFFSET = 128;
-constexpr int64_t UNITS_PER_SKIN = 256;
-
-float Decode(uint8_t packed, float scale, float translate) {
-    return float(double(packed) * double(scale) + double(translate));
-}
+constexpr double UNITS_PER_SKIN = 256.0;
 
 }  // namespace
 
-_VEC3 DecodePackedVertex(const MdlPackedVertex& packed, const float scale[3], const float translate[3]) {
-    _VEC3 position;
-    position.x = Decode(packed.v[0], scale[0], translate[0]);
-    position.y = Decode(packed.v[2], scale[2], translate[2]);
-    position.z = Decode(packed.v[1], scale[1], translate[1]);
-    return position;
+PackedVertexDecoder::PackedVertexDecoder(const float scale[3], const float translate[3]) {
+    for (int a = 0; a < 3; ++a)
+        for (int v = 0; v < 256; ++v) axes[a][v] = float(double(v) * double(scale[a]) + double(translate[a]));
 }
 
 bool TexCoordToUnits(int32_t value, int32_t size, int32_t offset, int32_t* units) {
     if (size <= 0) return false;
-    // Integer division in 64 bits truncates toward zero and is the exact
-    // quotient; value x 256 would overflow in 32 bits.
-    const int64_t result = int64_t(value) * UNITS_PER_SKIN / size + offset;
+    // value x 256 is exact in double (below 2^39), and so is the integer part
+    // of the quotient; converting truncates toward zero. Never formed in 32 bits.
+    const double quotient = double(value) * UNITS_PER_SKIN / double(size);
+    if (!(quotient > -2147483649.0 && quotient < 2147483648.0)) return false;
+    const int64_t result = int64_t(int32_t(quotient)) + offset;
     if (result < std::numeric_limits<int32_t>::min() || result > std::numeric_limits<int32_t>::max()) return false;
     *units = int32_t(result);
     return true;
 }
 
+namespace {
+
+// A vertex's corner coordinates, worked out once for all the triangles that
+// use it: u off and on the seam, v, and which of them fit 32 bits.
+struct CornerUnits {
+    int32_t u;
+    int32_t uSeam;
+    int32_t v;
+    bool onseam;
+    uint8_t fits;
+};
+constexpr uint8_t FITS_U = 1;
+constexpr uint8_t FITS_U_SEAM = 2;
+constexpr uint8_t FITS_V = 4;
+
+CornerUnits UnitsOf(const MdlTexCoord& texCoord, int32_t skinwidth, int32_t skinheight) {
+    CornerUnits units{0, 0, 0, texCoord.onseam != 0, 0};
+    if (TexCoordToUnits(texCoord.s, skinwidth, 0, &units.u)) units.fits |= FITS_U;
+    if (TexCoordToUnits(texCoord.s, skinwidth, SEAM_OFFSET, &units.uSeam)) units.fits |= FITS_U_SEAM;
+    if (TexCoordToUnits(texCoord.t, skinheight, 0, &units.v)) units.fits |= FITS_V;
+    return units;
+}
+
+}  // namespace
+
 bool ConvertTriangles(const MdlTexCoord* texCoords, int32_t numverts, const MdlTriangle* triangles,
                       int32_t numtris, int32_t skinwidth, int32_t skinheight) {
     if (numtris <= 0) return true;
     if (skinwidth <= 0 || skinheight <= 0) return false;
+
+    std::unique_ptr<CornerUnits[]> corners(new CornerUnits[size_t(numverts)]);
+    for (int32_t j = 0; j < numverts; ++j) corners[j] = UnitsOf(texCoords[j], skinwidth, skinheight);
 
     _FACE face;
     std::memset(&face, 0, sizeof face);
@@ -53,30 +77,32 @@ bool ConvertTriangles(const MdlTexCoord* texCoords, int32_t numverts, const MdlT
             if (index < 0 || index >= numverts) return false;
 
         std::memcpy(face.vertex, triangle.vertindex, sizeof face.vertex);
-        faceList->Add(&face);
+        faceList->Add(face);
 
         faceMap.face = k;
-        const int32_t seam = triangle.facesfront == 0 ? SEAM_OFFSET : 0;
+        const bool facesBack = triangle.facesfront == 0;
         for (int c = 0; c < 3; ++c) {
-            const MdlTexCoord& corner = texCoords[triangle.vertindex[c]];
-            if (!TexCoordToUnits(corner.s, skinwidth, corner.onseam != 0 ? seam : 0, &faceMap.uv[c].u) ||
-                !TexCoordToUnits(corner.t, skinheight, 0, &faceMap.uv[c].v))
-                return false;
+            const CornerUnits& corner = corners[triangle.vertindex[c]];
+            // The seam offset goes to u at seam corners of back-facing triangles only.
+            const bool seam = facesBack && corner.onseam;
+            const uint8_t needed = FITS_V | (seam ? FITS_U_SEAM : FITS_U);
+            if ((corner.fits & needed) != needed) return false;
+            faceMap.uv[c].u = seam ? corner.uSeam : corner.u;
+            faceMap.uv[c].v = corner.v;
         }
-        faceMapList->Add(&faceMap);
+        faceMapList->Add(faceMap);
     }
     return true;
 }
 
-void ConvertVertices(const MdlPackedVertex* firstFrame, int32_t numverts, const float scale[3],
-                     const float translate[3]) {
+void ConvertVertices(const MdlPackedVertex* firstFrame, int32_t numverts, const PackedVertexDecoder& decode) {
     _VERTEX vertex;
     std::memset(&vertex, 0, sizeof vertex);
     for (int32_t j = 0; j < numverts; ++j) {
-        const _VEC3 position = DecodePackedVertex(firstFrame[j], scale, translate);
+        const _VEC3 position = decode(firstFrame[j]);
         vertex.x = position.x;
         vertex.y = position.y;
         vertex.z = position.z;
-        vertexList->Add(&vertex);
+        vertexList->Add(vertex);
     }
 }

@@ -5,9 +5,21 @@
 #include "mdl/mdl_format.h"
 #include "records/host_records.h"
 
-// Position of a packed vertex in host axes: v[a] x scale[a] + translate[a] per
-// file axis, in double, rounded to float only when stored.
-_VEC3 DecodePackedVertex(const MdlPackedVertex& packed, const float scale[3], const float translate[3]);
+// Positions of packed vertices in host axes: v[a] x scale[a] + translate[a]
+// per file axis, in double, rounded to float only when stored. A packed
+// coordinate is a byte, so each axis has 256 possible results, worked out
+// once per model.
+class PackedVertexDecoder {
+public:
+    PackedVertexDecoder(const float scale[3], const float translate[3]);
+
+    _VEC3 operator()(const MdlPackedVertex& packed) const {
+        return _VEC3{axes[0][packed.v[0]], axes[2][packed.v[2]], axes[1][packed.v[1]]};
+    }
+
+private:
+    float axes[3][256];
+};
 
 // Texture coordinate in 1/256 of the skin: value x 256 / size truncated toward
 // zero, plus offset. False when size is not positive or the result does not
@@ -21,5 +33,4 @@ bool ConvertTriangles(const MdlTexCoord* texCoords, int32_t numverts, const MdlT
                       int32_t numtris, int32_t skinwidth, int32_t skinheight);
 
 // Appends one vertex per packed vertex of the first frame.
-void ConvertVertices(const MdlPackedVertex* firstFrame, int32_t numverts, const float scale[3],
-                     const float translate[3]);
+void ConvertVertices(const MdlPackedVertex* firstFrame, int32_t numverts, const PackedVertexDecoder& decode);

@@ -32,7 +32,6 @@
 #include <limits>
 #include <memory>
 #include <new>
-#include <vector>
 
 #include "mdl/frames.h"
 #include "mdl/geometry.h"
@@ -85,13 +84,13 @@ public:
     }
 
     // A table of count entries in one read; its size is checked against the
-    // file before it is allocated.
+    // file before it is allocated. Left uninitialised: the read fills it.
     template <typename Entry>
-    bool ReadTable(std::vector<Entry>& table, int32_t count) {
+    bool ReadTable(std::unique_ptr<Entry[]>& table, int32_t count) {
         const int64_t bytes = int64_t(count) * int64_t(sizeof(Entry));
         if (count < 0 || bytes > remaining) return false;
-        table.resize(size_t(count));
-        return Read(table.data(), bytes);
+        table.reset(new Entry[size_t(count)]);
+        return Read(table.get(), bytes);
     }
 
 private:
@@ -137,26 +136,26 @@ bool Walk(const char* path) {
     {
         int64_t pixels = 0;
         if (header.numskins > 0 && !SkinPixelCount(header, file.Remaining(), &pixels)) return false;
-        std::vector<uint8_t> indices(static_cast<size_t>(pixels));  // shared by all skins
+        std::unique_ptr<uint8_t[]> indices(new uint8_t[size_t(pixels)]);  // shared by all skins
         SkinConverter skins;
         for (int32_t i = 0; i < header.numskins; ++i) {
             int32_t type = 0;
             if (!file.Read(&type, MDL_SKIN_TYPE_SIZE)) return false;
             if (type != 0) return Fail(TEXT_GROUPS);
-            if (!file.Read(indices.data(), pixels)) return false;
-            skins.Convert(indices.data(), header.skinwidth, header.skinheight);
+            if (!file.Read(indices.get(), pixels)) return false;
+            skins.Convert(indices.get(), header.skinwidth, header.skinheight);
         }
     }
 
     // texture coordinates
-    std::vector<MdlTexCoord> texCoords;
+    std::unique_ptr<MdlTexCoord[]> texCoords;
     if (!file.ReadTable(texCoords, header.numverts)) return false;
 
     // triangles
     {
-        std::vector<MdlTriangle> triangles;
+        std::unique_ptr<MdlTriangle[]> triangles;
         if (!file.ReadTable(triangles, header.numtris)) return false;
-        if (!ConvertTriangles(texCoords.data(), header.numverts, triangles.data(), header.numtris,
+        if (!ConvertTriangles(texCoords.get(), header.numverts, triangles.get(), header.numtris,
                               header.skinwidth, header.skinheight))
             return false;
     }
@@ -179,11 +178,9 @@ bool Walk(const char* path) {
     }
     grouping.Close(header.numframes);
 
-    ConvertVertices(frames.frameVertices[0].data(), header.numverts, header.scale, header.translate);
-    if (header.numframes > 1 && !BuildAnimations(frames, grouping.SequenceCount(), header.numverts, header.scale,
-                                                 header.translate))
-        return false;
-    return true;
+    const PackedVertexDecoder decode(header.scale, header.translate);
+    ConvertVertices(frames.frameVertices[0].get(), header.numverts, decode);
+    return header.numframes == 1 || BuildAnimations(frames, grouping.SequenceCount(), header.numverts, decode);
 }
 
 }  // namespace

@@ -43,17 +43,12 @@ RecordList::RecordList(int32_t kind_)
     storage = AllocateSlots(capacity, elementSize);
 }
 
-void RecordList::Add(const void* record) {
-    if (count >= capacity) {
-        if (capacity > std::numeric_limits<int32_t>::max() - GROWTH) throw std::bad_alloc();
-        const int32_t grown = capacity + GROWTH;
-        if (uint64_t(grown) * uint64_t(elementSize) > std::numeric_limits<size_t>::max())
-            throw std::bad_alloc();
-        std::unique_ptr<uint8_t[]> block = AllocateSlots(grown, elementSize);
-        std::memcpy(block.get(), storage.get(), size_t(capacity) * size_t(elementSize));
-        storage = std::move(block);
-        capacity = grown;
-    }
-    std::memcpy(storage.get() + size_t(count) * size_t(elementSize), record, size_t(elementSize));
-    ++count;
+void RecordList::Grow() {
+    if (capacity > std::numeric_limits<int32_t>::max() - GROWTH) throw std::bad_alloc();
+    const int32_t grown = capacity + GROWTH;
+    if (uint64_t(grown) * uint64_t(elementSize) > std::numeric_limits<size_t>::max()) throw std::bad_alloc();
+    std::unique_ptr<uint8_t[]> block = AllocateSlots(grown, elementSize);
+    std::memcpy(block.get(), storage.get(), size_t(capacity) * size_t(elementSize));
+    storage = std::move(block);
+    capacity = grown;
 }

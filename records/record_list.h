@@ -2,8 +2,11 @@
 // handed to the host by its storage address and record count.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
+#include <cstring>
 #include <memory>
+#include <type_traits>
 
 constexpr int32_t KIND_VERTEX = 1;
 constexpr int32_t KIND_FACE = 2;
@@ -28,7 +31,21 @@ public:
 
     // Appends a copy of the elementSize bytes at record. On std::bad_alloc
     // the list is unchanged.
-    void Add(const void* record);
+    void Add(const void* record) {
+        if (count >= capacity) Grow();
+        std::memcpy(storage.get() + size_t(count) * size_t(elementSize), record, size_t(elementSize));
+        ++count;
+    }
+
+    // The same for a record of a known layout, copied without a call.
+    template <typename Record, typename = std::enable_if_t<!std::is_pointer_v<Record>>>
+    void Add(const Record& record) {
+        static_assert(std::is_trivially_copyable_v<Record>);
+        assert(sizeof(Record) == size_t(elementSize));
+        if (count >= capacity) Grow();
+        std::memcpy(storage.get() + size_t(count) * sizeof(Record), &record, sizeof(Record));
+        ++count;
+    }
 
     int32_t GetCount() const { return count; }
     // Valid until the next Add that grows the list; never null.
@@ -39,6 +56,9 @@ public:
     int32_t GetElementSize() const { return elementSize; }
 
 private:
+    // Makes room for GROWTH more records, copying the whole old block once.
+    void Grow();
+
     int32_t kind;
     int32_t capacity;
     std::unique_ptr<uint8_t[]> storage;

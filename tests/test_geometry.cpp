@@ -162,7 +162,7 @@ TEST(Geometry, RecordBytesAsTheHostReadsThem) {
 TEST(PackedVertexDecoding, ScalesTranslatesAndSwapsAxes) {
     const float scale[3] = {0.5f, 1, 2};
     const float translate[3] = {-10, 0, 5};
-    const _VEC3 p = DecodePackedVertex({{255, 0, 128}, 7}, scale, translate);
+    const _VEC3 p = PackedVertexDecoder(scale, translate)({{255, 0, 128}, 7});
     EXPECT_EQ(p.x, 117.5f);
     EXPECT_EQ(p.y, 261.0f);
     EXPECT_EQ(p.z, 0.0f);
@@ -172,7 +172,7 @@ TEST(PackedVertexDecoding, RoundsToFloatOnlyOnceFromDouble) {
     // In float arithmetic 255 x 0.1f + 0.3f gives 25.799999; in double, rounded once, 25.800001.
     const float scale[3] = {0.1f, 0.1f, 0.1f};
     const float translate[3] = {0.3f, 0.3f, 0.3f};
-    const _VEC3 p = DecodePackedVertex({{255, 255, 255}, 0}, scale, translate);
+    const _VEC3 p = PackedVertexDecoder(scale, translate)({{255, 255, 255}, 0});
     EXPECT_EQ(p.x, 25.80000114440918f);
     EXPECT_EQ(p.y, 25.80000114440918f);
 }
