@@ -265,8 +265,7 @@ int main(int argc, char** argv) {
     TableReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
-    std::printf("\n%-13s %8s | %9s %6s | %9s %6s %6s | %8s\n", "", "", "fresh heap", "", "reused heap", "", "",
-                "");
+    std::printf("\n%-22s | %-16s | %-23s |\n", "", "fresh heap", "reused heap");
     std::printf("%-13s %8s | %9s %6s | %9s %6s %6s | %8s\n", "model", "file MB", "import ms", "floor", "import ms",
                 "floor", "peer", "peak MB");
     for (const ModelFile& file : files) {
