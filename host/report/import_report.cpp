@@ -150,6 +150,16 @@ DeliverySeen CopyDelivery(uint32_t message, const void* address, int32_t count) 
     return delivery;
 }
 
+std::string HexOf(const uint8_t* bytes, size_t size) {
+    static const char HEX[] = "0123456789abcdef";
+    std::string text;
+    for (size_t i = 0; i < size; ++i) {
+        text += HEX[bytes[i] >> 4];
+        text += HEX[bytes[i] & 15];
+    }
+    return text;
+}
+
 void FreeOfferedAnimationData(const ImportReport& report) {
     for (const _ANIMATION& animation : report.Records<_ANIMATION>(pm::ANIMATIONS)) std::free(animation.data);
 }

@@ -75,6 +75,7 @@ DeliverySeen CopyDelivery(uint32_t message, const void* address, int32_t count);
 void FreeOfferedAnimationData(const ImportReport& report);
 
 std::string Sha256Hex(const void* bytes, size_t size);
+std::string HexOf(const uint8_t* bytes, size_t size);
 
 std::string ReportJson(const ImportReport& report);
 std::string ReportText(const ImportReport& report, const std::string& description);

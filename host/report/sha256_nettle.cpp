@@ -8,11 +8,5 @@ std::string Sha256Hex(const void* bytes, size_t size) {
     sha256_update(&context, size, static_cast<const uint8_t*>(bytes));
     uint8_t digest[SHA256_DIGEST_SIZE];
     sha256_digest(&context, sizeof digest, digest);
-    static const char HEX[] = "0123456789abcdef";
-    std::string text;
-    for (uint8_t byte : digest) {
-        text += HEX[byte >> 4];
-        text += HEX[byte & 15];
-    }
-    return text;
+    return HexOf(digest, sizeof digest);
 }

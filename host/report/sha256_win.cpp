@@ -15,12 +15,5 @@ std::string Sha256Hex(const void* bytes, size_t size) {
                     CryptGetHashParam(hash, HP_HASHVAL, digest, &length, 0);
     if (hash != 0) CryptDestroyHash(hash);
     if (provider != 0) CryptReleaseContext(provider, 0);
-    if (!ok) return "unavailable";
-    static const char HEX[] = "0123456789abcdef";
-    std::string text;
-    for (BYTE value : digest) {
-        text += HEX[value >> 4];
-        text += HEX[value & 15];
-    }
-    return text;
+    return ok ? HexOf(digest, sizeof digest) : "unavailable";
 }
