@@ -161,9 +161,9 @@ ModelFile Prepare(const std::string& name, const std::string& path) {
     return file;
 }
 
-std::string Write(const std::string& directory, const ModelSpec& spec) {
-    const std::string path = directory + "/" + spec.name + ".mdl";
-    if (!mdlwriter::WriteFile(path, MakeModel(spec).Bytes())) {
+std::string Write(const std::string& directory, const ModelShape& shape) {
+    const std::string path = directory + "/" + shape.name + ".mdl";
+    if (!mdlwriter::WriteFile(path, MakeModel(shape).Bytes())) {
         std::cerr << "import_bench: cannot write " << path << "\n";
         std::exit(1);
     }
@@ -187,11 +187,11 @@ public:
 
 // Slope of import time against frames or vertices, by least squares over a
 // family of models that differ only in that.
-void Family(const std::string& what, const std::string& directory, const std::vector<ModelSpec>& specs,
-            int ModelSpec::*axis) {
-    for (const ModelSpec& spec : specs) {
-        const ModelFile file = Prepare(spec.name, Write(directory, spec));
-        benchmark::RegisterBenchmark(("slope-" + what + "/" + std::to_string(spec.*axis)).c_str(),
+void Family(const std::string& what, const std::string& directory, const std::vector<ModelShape>& shapes,
+            int ModelShape::*axis) {
+    for (const ModelShape& shape : shapes) {
+        const ModelFile file = Prepare(shape.name, Write(directory, shape));
+        benchmark::RegisterBenchmark(("slope-" + what + "/" + std::to_string(shape.*axis)).c_str(),
                                      [file](benchmark::State& state) { Import(state, file, Heap::Reused); })
             ->Unit(benchmark::kMillisecond);
     }
@@ -226,7 +226,7 @@ int main(int argc, char** argv) {
         else rest.push_back(argv[i]);
     }
     if (!writeModels.empty()) {
-        for (const ModelSpec& spec : TableModels()) Write(writeModels, spec);
+        for (const ModelShape& shape : TableModels()) Write(writeModels, shape);
         return 0;
     }
     if (!peerFile.empty()) {
@@ -244,7 +244,7 @@ int main(int argc, char** argv) {
     host = &benchHost;
 
     files.push_back(Prepare("small", MDL_SAMPLE_PATH));
-    for (const ModelSpec& spec : TableModels()) files.push_back(Prepare(spec.name, Write(directory, spec)));
+    for (const ModelShape& shape : TableModels()) files.push_back(Prepare(shape.name, Write(directory, shape)));
     for (Heap heap : {Heap::Fresh, Heap::Reused}) {
         for (const ModelFile& file : files) {
             const std::string suffix = std::string("/") + HeapName(heap) + "/" + file.name;
@@ -256,11 +256,11 @@ int main(int argc, char** argv) {
                 ->Unit(benchmark::kMillisecond);
         }
     }
-    std::vector<ModelSpec> byFrames, byVertices;
+    std::vector<ModelShape> byFrames, byVertices;
     for (int frames : {50, 100, 200, 400}) byFrames.push_back({"frames" + std::to_string(frames), 2000, 4000, frames, 10, 1, 64, 64});
     for (int verts : {1000, 2000, 4000, 8000}) byVertices.push_back({"verts" + std::to_string(verts), verts, 2 * verts, 100, 10, 1, 64, 64});
-    Family("frame", directory, byFrames, &ModelSpec::frames);
-    Family("vertex", directory, byVertices, &ModelSpec::verts);
+    Family("frame", directory, byFrames, &ModelShape::frames);
+    Family("vertex", directory, byVertices, &ModelShape::verts);
 
     TableReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
