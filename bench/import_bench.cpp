@@ -265,9 +265,9 @@ int main(int argc, char** argv) {
     TableReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
-    std::printf("\n%-22s | %-16s | %-23s |\n", "", "fresh heap", "reused heap");
-    std::printf("%-13s %8s | %9s %6s | %9s %6s %6s | %8s\n", "model", "file MB", "import ms", "floor", "import ms",
-                "floor", "peer", "peak MB");
+    std::printf("\n%-22s | %-23s | %-30s |\n", "", "fresh heap", "reused heap");
+    std::printf("%-13s %8s | %9s %6s %6s | %9s %6s %6s %6s | %8s\n", "model", "file MB", "import ms", "MB/s", "floor",
+                "import ms", "MB/s", "floor", "peer", "peak MB");
     for (const ModelFile& file : files) {
         double import[2] = {0, 0};
         double floorRatio[2] = {0, 0};
@@ -277,11 +277,13 @@ int main(int argc, char** argv) {
             import[i] = reporter.seconds["import" + suffix];
             floorRatio[i] = import[i] / reporter.seconds["floor" + suffix];
         }
+        const double megabytes = double(file.bytes) / 1e6;
         const auto peer = peerSeconds.find(file.name);
         char peerRatio[32] = "-";
         if (peer != peerSeconds.end()) std::snprintf(peerRatio, sizeof peerRatio, "%.2f", import[1] / peer->second);
-        std::printf("%-13s %8.2f | %9.3f %6.2f | %9.3f %6.2f %6s | %8.1f\n", file.name.c_str(), double(file.bytes) / 1e6,
-                    import[0] * 1e3, floorRatio[0], import[1] * 1e3, floorRatio[1], peerRatio, file.peakMb);
+        std::printf("%-13s %8.2f | %9.3f %6.0f %6.2f | %9.3f %6.0f %6.2f %6s | %8.1f\n", file.name.c_str(), megabytes,
+                    import[0] * 1e3, megabytes / import[0], floorRatio[0], import[1] * 1e3, megabytes / import[1],
+                    floorRatio[1], peerRatio, file.peakMb);
     }
     std::printf("(floor and peer: import time over the floor's and over the peer importer's; below 1 is faster.\n"
                 " peak MB: what one import adds to the resident set at its peak.)\n\n");
