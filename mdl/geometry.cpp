@@ -12,27 +12,6 @@ namespace {
 constexpr int32_t SEAM_OFFSET = 128;
 constexpr double UNITS_PER_SKIN = 256.0;
 
-}  // namespace
-
-PackedVertexDecoder::PackedVertexDecoder(const float scale[3], const float translate[3]) {
-    for (int a = 0; a < 3; ++a)
-        for (int v = 0; v < 256; ++v) axes[a][v] = float(double(v) * double(scale[a]) + double(translate[a]));
-}
-
-bool TexCoordToUnits(int32_t value, int32_t size, int32_t offset, int32_t* units) {
-    if (size <= 0) return false;
-    // value x 256 is exact in double (below 2^39), and so is the integer part
-    // of the quotient; converting truncates toward zero. Never formed in 32 bits.
-    const double quotient = double(value) * UNITS_PER_SKIN / double(size);
-    if (!(quotient > -2147483649.0 && quotient < 2147483648.0)) return false;
-    const int64_t result = int64_t(int32_t(quotient)) + offset;
-    if (result < std::numeric_limits<int32_t>::min() || result > std::numeric_limits<int32_t>::max()) return false;
-    *units = int32_t(result);
-    return true;
-}
-
-namespace {
-
 // A vertex's corner coordinates, worked out once for all the triangles that
 // use it: u off and on the seam, v, and which of them fit 32 bits.
 struct CornerUnits {
@@ -55,6 +34,23 @@ CornerUnits UnitsOf(const MdlTexCoord& texCoord, int32_t skinwidth, int32_t skin
 }
 
 }  // namespace
+
+PackedVertexDecoder::PackedVertexDecoder(const float scale[3], const float translate[3]) {
+    for (int a = 0; a < 3; ++a)
+        for (int v = 0; v < 256; ++v) axes[a][v] = float(double(v) * double(scale[a]) + double(translate[a]));
+}
+
+bool TexCoordToUnits(int32_t value, int32_t size, int32_t offset, int32_t* units) {
+    if (size <= 0) return false;
+    // value x 256 is exact in double (below 2^39), and so is the integer part
+    // of the quotient; converting truncates toward zero. Never formed in 32 bits.
+    const double quotient = double(value) * UNITS_PER_SKIN / double(size);
+    if (!(quotient > -2147483649.0 && quotient < 2147483648.0)) return false;
+    const int64_t result = int64_t(int32_t(quotient)) + offset;
+    if (result < std::numeric_limits<int32_t>::min() || result > std::numeric_limits<int32_t>::max()) return false;
+    *units = int32_t(result);
+    return true;
+}
 
 bool ConvertTriangles(const MdlTexCoord* texCoords, int32_t numverts, const MdlTriangle* triangles,
                       int32_t numtris, int32_t skinwidth, int32_t skinheight) {
