@@ -1,4 +1,5 @@
 #include <cstdlib>
+#include <new>
 
 #include "mdl/mdl_reader.h"
 #include "plugin/plugin.h"
@@ -52,6 +53,32 @@ void ReleaseUnofferedAnimationData() noexcept {
     for (int32_t i = 0; i < animationList->GetCount(); ++i) std::free(animations[i].data);
 }
 
+// Out of memory while the lists are created is, to the user, a file that
+// could not be loaded; the reader itself turns its own failures into 0.
+bool Load(const char* path) {
+    try {
+        CreateLists();
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return LoadMdl(path) != 0;
+}
+
+// Sends the lists in their order until the host refuses one; 1 when all
+// were accepted.
+int Deliver(bool& animationsOffered) {
+    for (const Delivery& delivery : DELIVERIES) {
+        const RecordList& list = **delivery.list;
+        animationsOffered |= delivery.message == PM_ANIMATIONS;
+        if (SendMessageA(hostWindow, delivery.message, reinterpret_cast<WPARAM>(list.GetStorage()),
+                         static_cast<LPARAM>(list.GetCount())) == 0) {
+            MessageBoxA(nullptr, TEXT_DELIVERY_FAILED, nullptr, MB_OK);
+            return 0;
+        }
+    }
+    return 1;
+}
+
 bool runInProgress = false;
 
 }  // namespace
@@ -65,26 +92,14 @@ int RunImport(const char* path) noexcept {
     int result = 1;
     bool animationsOffered = false;
     try {
-        CreateLists();
-        if (!LoadMdl(path)) {
-            MessageBoxA(hostWindow, TEXT_LOAD_FAILED, CAPTION_RUN, MB_OK | MB_ICONERROR);
+        if (Load(path)) {
+            result = Deliver(animationsOffered);
         } else {
-            for (const Delivery& delivery : DELIVERIES) {
-                const RecordList& list = **delivery.list;
-                animationsOffered |= delivery.message == PM_ANIMATIONS;
-                if (SendMessageA(hostWindow, delivery.message, reinterpret_cast<WPARAM>(list.GetStorage()),
-                                 static_cast<LPARAM>(list.GetCount())) == 0) {
-                    MessageBoxA(nullptr, TEXT_DELIVERY_FAILED, nullptr, MB_OK);
-                    result = 0;
-                    break;
-                }
-            }
+            MessageBoxA(hostWindow, TEXT_LOAD_FAILED, CAPTION_RUN, MB_OK | MB_ICONERROR);
         }
     } catch (...) {
-        // Out of memory while creating the lists: the user sees the run's load
-        // failure, as for a file that could not be read.
-        MessageBoxA(hostWindow, TEXT_LOAD_FAILED, CAPTION_RUN, MB_OK | MB_ICONERROR);
-        result = 1;
+        // Nothing of ours throws past Load; a host's window procedure or
+        // message box might, and must not take the run's clean-up with it.
     }
     if (!animationsOffered) ReleaseUnofferedAnimationData();
     ReleaseLists();
