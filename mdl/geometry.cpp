@@ -12,6 +12,21 @@ namespace {
 constexpr int32_t SEAM_OFFSET = 128;
 constexpr double UNITS_PER_SKIN = 256.0;
 
+// Texture coordinate in 1/256 of the skin: value x 256 / size truncated toward
+// zero, plus offset. False when size is not positive or the result does not
+// fit 32 bits.
+bool TexCoordToUnits(int32_t value, int32_t size, int32_t offset, int32_t* units) {
+    if (size <= 0) return false;
+    // value x 256 is exact in double (below 2^39), and so is the integer part
+    // of the quotient; converting truncates toward zero. Never formed in 32 bits.
+    const double quotient = double(value) * UNITS_PER_SKIN / double(size);
+    if (!(quotient > -2147483649.0 && quotient < 2147483648.0)) return false;
+    const int64_t result = int64_t(int32_t(quotient)) + offset;
+    if (result < std::numeric_limits<int32_t>::min() || result > std::numeric_limits<int32_t>::max()) return false;
+    *units = int32_t(result);
+    return true;
+}
+
 // A vertex's corner coordinates, worked out once for all the triangles that
 // use it: u off and on the seam, v, and which of them fit 32 bits.
 struct CornerUnits {
@@ -40,17 +55,6 @@ PackedVertexDecoder::PackedVertexDecoder(const float scale[3], const float trans
         for (int v = 0; v < 256; ++v) axes[a][v] = float(double(v) * double(scale[a]) + double(translate[a]));
 }
 
-bool TexCoordToUnits(int32_t value, int32_t size, int32_t offset, int32_t* units) {
-    if (size <= 0) return false;
-    // value x 256 is exact in double (below 2^39), and so is the integer part
-    // of the quotient; converting truncates toward zero. Never formed in 32 bits.
-    const double quotient = double(value) * UNITS_PER_SKIN / double(size);
-    if (!(quotient > -2147483649.0 && quotient < 2147483648.0)) return false;
-    const int64_t result = int64_t(int32_t(quotient)) + offset;
-    if (result < std::numeric_limits<int32_t>::min() || result > std::numeric_limits<int32_t>::max()) return false;
-    *units = int32_t(result);
-    return true;
-}
 
 bool ConvertTriangles(const MdlTexCoord* texCoords, int32_t numverts, const MdlTriangle* triangles,
                       int32_t numtris, int32_t skinwidth, int32_t skinheight) {

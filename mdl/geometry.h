@@ -21,11 +21,6 @@ private:
     float axes[3][256];
 };
 
-// Texture coordinate in 1/256 of the skin: value x 256 / size truncated toward
-// zero, plus offset. False when size is not positive or the result does not
-// fit 32 bits.
-bool TexCoordToUnits(int32_t value, int32_t size, int32_t offset, int32_t* units);
-
 // Appends one face, then its face mapping, per triangle. False, for a model
 // that cannot be mapped: a vertex index outside the model, a skin dimension
 // of 0 or less, or a coordinate that does not fit.

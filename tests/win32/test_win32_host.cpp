@@ -67,6 +67,15 @@ protected:
         EXPECT_EQ(box.owner, owner) << text;
     }
 
+    // The reader's own box, then the run's load failure; nothing delivered.
+    void ExpectRefused(const ImportReport& report, const char* readerText, BoxOwner owner) {
+        EXPECT_EQ(report.result, 1);
+        EXPECT_TRUE(report.deliveries.empty());
+        ASSERT_EQ(report.messageBoxes.size(), 2u);
+        ExpectBox(report.messageBoxes[0], readerText, "MDL load plugin", MB_ICONINFORMATION, owner);
+        ExpectBox(report.messageBoxes[1], LOAD_FAILED, "Plugin", MB_ICONERROR, owner);
+    }
+
     Win32Host host;
 };
 
@@ -108,33 +117,20 @@ TEST_F(Win32Import, WrongMagicShowsTheReaderBoxThenTheLoadFailure) {
     std::vector<uint8_t> bytes = Figure().Bytes();
     bytes[0] = 'R';
     bytes[1] = 'A';
-    const ImportReport report = Run(bytes);
-    EXPECT_EQ(report.result, 1);
-    ASSERT_EQ(report.messageBoxes.size(), 2u);
-    ExpectBox(report.messageBoxes[0], NOT_MDL, "MDL load plugin", MB_ICONINFORMATION, BoxOwner::Host);
-    ExpectBox(report.messageBoxes[1], LOAD_FAILED, "Plugin", MB_ICONERROR, BoxOwner::Host);
-    EXPECT_TRUE(report.deliveries.empty());
+    ExpectRefused(Run(bytes), NOT_MDL, BoxOwner::Host);
 }
 
 TEST_F(Win32Import, SkinGroupShowsTheGroupsBoxThenTheLoadFailure) {
     Model model = Figure();
     model.skins.push_back(model.skins[0]);
     model.skins[1].type = 1;
-    const ImportReport report = Run(model);
-    ASSERT_EQ(report.messageBoxes.size(), 2u);
-    ExpectBox(report.messageBoxes[0], GROUPS, "MDL load plugin", MB_ICONINFORMATION, BoxOwner::Host);
-    ExpectBox(report.messageBoxes[1], LOAD_FAILED, "Plugin", MB_ICONERROR, BoxOwner::Host);
-    EXPECT_TRUE(report.deliveries.empty());
+    ExpectRefused(Run(model), GROUPS, BoxOwner::Host);
 }
 
 TEST_F(Win32Import, FrameGroupShowsTheGroupsBoxThenTheLoadFailure) {
     Model model = Figure();
     model.frames[2].type = 1;
-    const ImportReport report = Run(model);
-    ASSERT_EQ(report.messageBoxes.size(), 2u);
-    ExpectBox(report.messageBoxes[0], GROUPS, "MDL load plugin", MB_ICONINFORMATION, BoxOwner::Host);
-    ExpectBox(report.messageBoxes[1], LOAD_FAILED, "Plugin", MB_ICONERROR, BoxOwner::Host);
-    EXPECT_EQ(report.result, 1);
+    ExpectRefused(Run(model), GROUPS, BoxOwner::Host);
 }
 
 TEST_F(Win32Import, RefusedAnimationsStopTheDeliveries) {
@@ -160,10 +156,7 @@ TEST_F(Win32Import, BeforeInitWindowNothingIsDeliveredAndBoxesHaveNoOwner) {
 
     std::vector<uint8_t> bytes = Figure().Bytes();
     bytes[3] = '0';
-    const ImportReport bad = Run(bytes, false);
-    ASSERT_EQ(bad.messageBoxes.size(), 2u);
-    ExpectBox(bad.messageBoxes[0], NOT_MDL, "MDL load plugin", MB_ICONINFORMATION, BoxOwner::None);
-    ExpectBox(bad.messageBoxes[1], LOAD_FAILED, "Plugin", MB_ICONERROR, BoxOwner::None);
+    ExpectRefused(Run(bytes, false), NOT_MDL, BoxOwner::None);
 }
 
 }  // namespace

@@ -14,7 +14,6 @@
 namespace mdlwriter {
 
 // Header field offsets, for patching.
-constexpr size_t OFFSET_IDENT = 0;
 constexpr size_t OFFSET_NUMSKINS = 48;
 constexpr size_t OFFSET_SKINWIDTH = 52;
 constexpr size_t OFFSET_SKINHEIGHT = 56;
