@@ -141,6 +141,41 @@ TEST(Animations, NameBytesAfterTheTerminatorCarryNothingOfTheFile) {
     EXPECT_EQ(std::string(animations[0].name), "abcdefghijklmno");  // the 16th byte is never read
 }
 
+// Fills the stack below the caller with a pattern, so that a record built
+// on the stack and not cleared shows it.
+__attribute__((noinline)) void PaintStack() {
+    volatile uint8_t area[64 * 1024];
+    for (size_t i = 0; i < sizeof area; ++i) area[i] = 0xA5;
+}
+
+TEST(Animations, RecordBytesAreExactPaddingIncluded) {
+    const TempFile file(SmallModel(2, 1, {"stand1", "stand2", "run1", "jump1"}).Bytes());
+    PluginHarness harness;
+    PaintStack();
+    const ImportReport report = harness.ImportPath(file.Path());
+    const std::vector<_ANIMATION> animations = report.Records<_ANIMATION>(pm::ANIMATIONS);
+    ASSERT_EQ(animations.size(), 3u);
+    const std::vector<uint8_t>& bytes = report.Find(pm::ANIMATIONS)->records;
+
+    const struct {
+        const char* stem;
+        int16_t frames;
+    } sequences[] = {{"stand", 2}, {"run", 1}, {"jump", 1}};
+    // One record reused for all: a shorter stem leaves the end of a longer one.
+    uint8_t expected[56] = {};
+    for (size_t k = 0; k < 3; ++k) {
+        std::memcpy(expected, sequences[k].stem, std::strlen(sequences[k].stem) + 1);
+        const int16_t frameCountAndParam[2] = {sequences[k].frames, 100};
+        const int32_t countAndReserved[2] = {2, 0};
+        std::memcpy(expected + 36, frameCountAndParam, 4);
+        std::memcpy(expected + 40, countAndReserved, 8);
+        std::memcpy(expected + 48, &animations[k].data, 4);
+        EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + ptrdiff_t(56 * k), bytes.begin() + ptrdiff_t(56 * k + 56)),
+                  std::vector<uint8_t>(expected, expected + 56))
+            << sequences[k].stem;
+    }
+}
+
 // Frames named "a1" with one vertex each.
 std::vector<uint8_t> LongSequence(int frames) {
     Model model = SmallModel(1, 0, {}, 0);

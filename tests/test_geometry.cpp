@@ -54,7 +54,8 @@ INSTANTIATE_TEST_SUITE_P(
         UvCase{"BackFaceOffSeamAddsNothing", 10, 5, 64, 32, false, false, 40, 40},
         UvCase{"NotClampedBeyondTheSkin", 1000, -1000, 10, 10, false, true, 25600, -25600},
         UvCase{"ProductBeyond32Bits", 100000000, 1000000, 1000, 3, false, true, 25600000, 85333333},
-        UvCase{"LargestCoordinateThatFits", INT_MAX, INT_MIN, 256, 256, true, true, INT_MAX, INT_MIN}),
+        UvCase{"LargestCoordinateThatFits", INT_MAX, INT_MIN, 256, 256, true, true, INT_MAX, INT_MIN},
+        UvCase{"JustBelowTwoTo31Units", 8388607, -8388608, 1, 1, false, true, 2147483392, INT_MIN}),
     CaseName<UvCase>);
 
 TEST(TextureCoordinates, SeamOffsetThatWouldOverflowIsRefused) {
@@ -98,7 +99,9 @@ INSTANTIATE_TEST_SUITE_P(
                     RefusedCase{"IndexIntMax", WithIndex(INT_MAX)}, RefusedCase{"IndexIntMin", WithIndex(INT_MIN)},
                     RefusedCase{"SkinWidthZero", WithSkin(0, 8)}, RefusedCase{"SkinHeightZero", WithSkin(8, 0)},
                     RefusedCase{"SkinWidthNegative", WithSkin(-8, 8)},
-                    RefusedCase{"CoordinateTooLarge", OneTriangle(INT_MAX, 0, 1, 1, false, true)}),
+                    RefusedCase{"CoordinateTooLarge", OneTriangle(INT_MAX, 0, 1, 1, false, true)},
+                    RefusedCase{"ExactlyTwoTo31Units", OneTriangle(8388608, 0, 1, 1, false, true)},
+                    RefusedCase{"MinusTwoTo31UnitsLessOne", OneTriangle(0, -8388609, 1, 1, false, true)}),
     CaseName<RefusedCase>);
 
 TEST(Geometry, ZeroSkinSizeIsFineWithoutTriangles) {
@@ -175,6 +178,55 @@ TEST(PackedVertexDecoding, RoundsToFloatOnlyOnceFromDouble) {
     const _VEC3 p = PackedVertexDecoder(scale, translate)({{255, 255, 255}, 0});
     EXPECT_EQ(p.x, 25.80000114440918f);
     EXPECT_EQ(p.y, 25.80000114440918f);
+}
+
+float FloatOfBits(uint32_t bits) {
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+uint32_t BitsOfFloat(float value) {
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+TEST(PackedVertexDecoding, DoubleRoundingOfExtendedPrecisionDoesNotHappen) {
+    // 66 x scale + translate rounded to double, then to float, is 0x4E2A2C52;
+    // rounded through x87 extended precision first it would be 0x4E2A2C51.
+    Model model = SmallModel(1, 0, {"a1"}, 0);
+    model.scale[0] = FloatOfBits(0x4B250430);
+    model.translate[0] = FloatOfBits(0xB2CF9358);
+    model.frames[0].vertices[0] = {{66, 0, 0}, 0};
+    PluginHarness harness;
+    const std::vector<_VERTEX> vertices = harness.Import(model).Records<_VERTEX>(pm::VERTICES);
+    ASSERT_EQ(vertices.size(), 1u);
+    EXPECT_EQ(BitsOfFloat(vertices[0].x), 0x4E2A2C52u);
+}
+
+TEST(Geometry, MoreThanTwoGrowthsOfRecordsArriveIntactAndInOrder) {
+    // The lists grow at 10,000 and 20,000 records: no record may be lost or moved.
+    constexpr int COUNT = 20003;
+    const Model model = SmallModel(COUNT, COUNT, {"a1"});
+    PluginHarness harness;
+    const ImportReport report = harness.Import(model);
+    const std::vector<_FACE> faces = report.Records<_FACE>(pm::FACES);
+    const std::vector<_FACEMAP> maps = report.Records<_FACEMAP>(pm::FACEMAPS);
+    const std::vector<_VERTEX> vertices = report.Records<_VERTEX>(pm::VERTICES);
+    ASSERT_EQ(faces.size(), size_t(COUNT));
+    ASSERT_EQ(maps.size(), size_t(COUNT));
+    ASSERT_EQ(vertices.size(), size_t(COUNT));
+    int firstWrong = -1;
+    for (int k = 0; k < COUNT && firstWrong < 0; ++k) {
+        const mdlwriter::Vertex& packed = model.frames[0].vertices[size_t(k)];
+        const bool intact = std::memcmp(faces[size_t(k)].vertex, model.triangles[size_t(k)].vertindex, 12) == 0 &&
+                            faces[size_t(k)].flags == 12421u && maps[size_t(k)].face == k &&
+                            vertices[size_t(k)].x == packed.v[0] && vertices[size_t(k)].y == packed.v[2] &&
+                            vertices[size_t(k)].z == packed.v[1];
+        if (!intact) firstWrong = k;
+    }
+    EXPECT_EQ(firstWrong, -1);
 }
 
 TEST(Geometry, VerticesComeFromTheFirstFrameOnly) {

@@ -1,6 +1,8 @@
 // One import run on every path: what the host receives, which boxes the user
 // sees, the result, and that nothing of a run outlives it.
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 #include "plugin/plugin.h"
 #include "plugin_harness.h"
@@ -54,6 +56,19 @@ TEST(ImportRun, AFileThatCannotBeOpenedGetsOnlyTheLoadFailure) {
     ExpectLoadFailureBox(report.messageBoxes[0]);
     EXPECT_TRUE(report.deliveries.empty());
     ExpectNoListsLeft();
+}
+
+TEST(ImportRun, AFolderAsThePathGetsOnlyTheLoadFailure) {
+    // A folder opens for reading on some systems; its first read is an error, not an empty model.
+    char folder[] = "/tmp/mdlfolder.XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    PluginHarness harness;
+    const ImportReport report = harness.ImportPath(folder);
+    rmdir(folder);
+    EXPECT_EQ(report.result, 1);
+    ASSERT_EQ(report.messageBoxes.size(), 1u);
+    ExpectLoadFailureBox(report.messageBoxes[0]);
+    EXPECT_TRUE(report.deliveries.empty());
 }
 
 // Whatever follows, a file that does not start with "IDPO" is not a model.
