@@ -1,33 +1,62 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs, when any is missing.
-# Usage: scripts/setup.sh run|test|bench   (run: what the reference host
-# needs; test: everything the builds and tests need, Windows and Wine
-# included; bench: the benchmark and the peer importer it compares with)
+# Usage: scripts/setup.sh run|test|bench|package   (run: what the reference
+# host needs; test: everything the builds and tests need, Windows and Wine
+# included; bench: the benchmark and the peer importer it compares with;
+# package: the Windows build of the release archive)
 set -euo pipefail
 
 run_packages=(cmake make g++-multilib googletest nlohmann-json3-dev libcli11-dev libstb-dev nettle-dev:i386)
-test_packages=("${run_packages[@]}" g++-mingw-w64-i686 wine wine32:i386 xvfb clang-14 libclang-rt-14-dev)
+test_packages=("${run_packages[@]}" g++-mingw-w64-i686 wine wine32:i386 xvfb clang-14 libclang-rt-14-dev locales)
 bench_packages=("${run_packages[@]}" libbenchmark-dev:i386 libassimp-dev g++)
+package_packages=(cmake make googletest nlohmann-json3-dev libcli11-dev libstb-dev g++-mingw-w64-i686)
 
 case "${1:-test}" in
   run) wanted=("${run_packages[@]}") ;;
   test) wanted=("${test_packages[@]}") ;;
   bench) wanted=("${bench_packages[@]}") ;;
-  *) echo "usage: $0 run|test|bench" >&2; exit 2 ;;
+  package) wanted=("${package_packages[@]}") ;;
+  *) echo "usage: $0 run|test|bench|package" >&2; exit 2 ;;
 esac
 
-missing=()
-for package in "${wanted[@]}"; do
-  status=$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null || true)
-  [ "$status" = installed ] || missing+=("$package")
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
+install_packages() {
+  local missing=() package status
+  for package in "$@"; do
+    status=$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null || true)
+    [ "$status" = installed ] || missing+=("$package")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
 
-echo "Installing: ${missing[*]}"
-if [ "$(id -u)" -ne 0 ]; then
-  echo "setup: run as root to install packages" >&2
-  exit 1
+  echo "Installing: ${missing[*]}"
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "setup: run as root to install packages" >&2
+    exit 1
+  fi
+  dpkg --add-architecture i386
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+}
+
+install_packages "${wanted[@]}"
+
+# A Russian locale, in which Wine takes code page 1251 as the ANSI one.
+if [ "${1:-test}" = test ] && ! locale -a 2>/dev/null | grep -qi '^ru_RU\.utf-\?8$'; then
+  localedef -i ru_RU -f UTF-8 ru_RU.UTF-8
 fi
-dpkg --add-architecture i386
-apt-get update -qq
-DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+
+# Some virtual machines run no 32-bit x86 code at all (the kernel refuses the
+# executable). There qemu's user-mode emulator runs every 32-bit program,
+# Wine's included, registered with the kernel by the ELF header it matches.
+runs_32bit() { /lib/ld-linux.so.2 --version >/dev/null 2>&1; }
+if [ "${1:-test}" != package ] && ! runs_32bit; then
+  install_packages qemu-user-static
+  binfmt=/proc/sys/fs/binfmt_misc
+  [ -e $binfmt/register ] || mount -t binfmt_misc binfmt_misc $binfmt
+  if [ ! -e $binfmt/qemu-i386 ]; then
+    printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00' \
+      ':\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff' \
+      ':/usr/bin/qemu-i386-static:F' >$binfmt/register
+  fi
+  runs_32bit || { echo "setup: this machine cannot run 32-bit x86 programs" >&2; exit 1; }
+  echo "setup: 32-bit x86 programs run under qemu-i386 on this machine"
+fi
