@@ -27,9 +27,11 @@ bool ContinuesStem(const char* name, const char* stem) {
 }  // namespace
 
 void GetFrameBaseName(const char* name, char* stem) {
+    // At most the 15 characters a frame name holds, and a terminator.
     char copy[MDL_FRAME_NAME_SIZE] = {};
-    std::strncpy(copy, name, MDL_FRAME_NAME_SIZE - 1);
-    const size_t length = std::strlen(copy);
+    size_t length = 0;
+    while (length < MDL_FRAME_NAME_SIZE - 1 && name[length] != '\0') ++length;
+    std::memcpy(copy, name, length);
 
     const char* zero = std::strchr(copy, '0');
     if (zero != nullptr && size_t(zero - copy) != length - 1) {

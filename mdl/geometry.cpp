@@ -1,5 +1,6 @@
 #include "mdl/geometry.h"
 
+#include <cfloat>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -48,11 +49,27 @@ CornerUnits UnitsOf(const MdlTexCoord& texCoord, int32_t skinwidth, int32_t skin
     return units;
 }
 
+// Positions are worked out in double and rounded to float once. Arithmetic in
+// x87 extended precision would round twice and give other floats for some
+// files, so the build must do double arithmetic in double.
+static_assert(FLT_EVAL_METHOD == 0, "decoding needs double arithmetic in double precision (SSE2)");
+
+// The float nearest to value. Beyond the float range the conversion alone is
+// undefined; rounding to nearest gives infinity from FLT_MAX plus half a unit
+// in the last place on, and so does this.
+float NearestFloat(double value) {
+    constexpr double FLOAT_OVERFLOW = 0x1.ffffffp127;
+    constexpr float FLOAT_INFINITY = std::numeric_limits<float>::infinity();
+    if (value >= FLOAT_OVERFLOW) return FLOAT_INFINITY;
+    if (value <= -FLOAT_OVERFLOW) return -FLOAT_INFINITY;
+    return float(value);
+}
+
 }  // namespace
 
 PackedVertexDecoder::PackedVertexDecoder(const float scale[3], const float translate[3]) {
     for (int a = 0; a < 3; ++a)
-        for (int v = 0; v < 256; ++v) axes[a][v] = float(double(v) * double(scale[a]) + double(translate[a]));
+        for (int v = 0; v < 256; ++v) axes[a][v] = NearestFloat(double(v) * double(scale[a]) + double(translate[a]));
 }
 
 

@@ -16,7 +16,8 @@
 //   there are triangles; a vertex index outside 0 to numverts - 1; a texture
 //   coordinate that does not fit 32 bits; a sequence of more than 32767
 //   frames; a file that cannot be opened or measured (over 2 GiB, more than a
-//   32-bit process could hold anyway); running out of memory.
+//   32-bit process could hold anyway), a null or empty path; running out of
+//   memory.
 // - numskins and numframes of 0 or less mean no entries. version, the floats
 //   (NaN and infinities included) and the unused fields are taken as they are.
 // - Every section's byte count is computed in 64 bits from the header and
@@ -37,6 +38,7 @@
 #include "mdl/geometry.h"
 #include "mdl/mdl_format.h"
 #include "mdl/skins.h"
+#include "plugin/host_calls.h"
 #include "plugin/plugin.h"
 #include "plugin/texts.h"
 
@@ -50,6 +52,9 @@ struct FileCloser {
 class MdlFile {
 public:
     bool Open(const char* path) {
+        // The Windows C runtime treats a null path as a fault that may end the
+        // host's process; neither null nor "" names a file.
+        if (path == nullptr || *path == '\0') return false;
         file.reset(std::fopen(path, "rb"));
         if (!file) return false;
         if (std::fseek(file.get(), 0, SEEK_END) != 0) return false;
@@ -99,7 +104,7 @@ private:
 };
 
 bool Fail(const char* text) {
-    MessageBoxA(hostWindow, text, CAPTION_READER, MB_OK | MB_ICONINFORMATION);
+    HostMessageBox(hostWindow, text, CAPTION_READER, MB_OK | MB_ICONINFORMATION);
     return false;
 }
 

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "mdl/palette.h"
+#include "plugin/host_calls.h"
 #include "plugin/plugin.h"
 
 namespace {
@@ -42,7 +43,7 @@ void SkinConverter::Convert(const uint8_t* indices, int32_t skinwidth, int32_t s
     if (pixels == nullptr) throw std::bad_alloc();
     ExpandIndices(indices, count, pixels);
 
-    scratch.pixels = ScaleImage(pixels, skinwidth, skinheight);
+    scratch.pixels = HostScaleImage(pixels, skinwidth, skinheight);
     std::memcpy(scratch.name, TEXTURE_NAME, sizeof TEXTURE_NAME);
     textureList->Add(scratch);
 }

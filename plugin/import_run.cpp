@@ -2,6 +2,7 @@
 #include <new>
 
 #include "mdl/mdl_reader.h"
+#include "plugin/host_calls.h"
 #include "plugin/plugin.h"
 #include "plugin/texts.h"
 #include "records/host_records.h"
@@ -70,9 +71,9 @@ int Deliver(bool& animationsOffered) {
     for (const Delivery& delivery : DELIVERIES) {
         const RecordList& list = **delivery.list;
         animationsOffered |= delivery.message == PM_ANIMATIONS;
-        if (SendMessageA(hostWindow, delivery.message, reinterpret_cast<WPARAM>(list.GetStorage()),
+        if (HostSendMessage(hostWindow, delivery.message, reinterpret_cast<WPARAM>(list.GetStorage()),
                          static_cast<LPARAM>(list.GetCount())) == 0) {
-            MessageBoxA(nullptr, TEXT_DELIVERY_FAILED, nullptr, MB_OK);
+            HostMessageBox(nullptr, TEXT_DELIVERY_FAILED, nullptr, MB_OK);
             return 0;
         }
     }
@@ -88,6 +89,7 @@ int RunImport(const char* path) noexcept {
     // away from the run under way.
     if (runInProgress) return 0;
     runInProgress = true;
+    const FloatingPointGuard floatingPoint;
 
     int result = 1;
     bool animationsOffered = false;
@@ -95,7 +97,7 @@ int RunImport(const char* path) noexcept {
         if (Load(path)) {
             result = Deliver(animationsOffered);
         } else {
-            MessageBoxA(hostWindow, TEXT_LOAD_FAILED, CAPTION_RUN, MB_OK | MB_ICONERROR);
+            HostMessageBox(hostWindow, TEXT_LOAD_FAILED, CAPTION_RUN, MB_OK | MB_ICONERROR);
         }
     } catch (...) {
         // Nothing of ours throws past Load; a host's window procedure or

@@ -7,6 +7,7 @@ RecordingHost::RecordingHost() {
         DeliverySeen delivery =
             CopyDelivery(message, reinterpret_cast<const void*>(wParam), static_cast<int32_t>(lParam));
         delivery.accepted = refused.count(message) == 0;
+        delivery.environment = ReadFloatingPointState();
         report.deliveries.push_back(std::move(delivery));
         return report.deliveries.back().accepted ? 1 : 0;
     });
@@ -14,7 +15,8 @@ RecordingHost::RecordingHost() {
                                                                UINT type) {
         const BoxOwner boxOwner = owner == nullptr ? BoxOwner::None : owner == window ? BoxOwner::Host : BoxOwner::Other;
         report.messageBoxes.push_back(
-            MessageBoxSeen{boxOwner, text, caption ? std::optional<std::string>(caption) : std::nullopt, type});
+            MessageBoxSeen{boxOwner, text, caption ? std::optional<std::string>(caption) : std::nullopt, type,
+                           ReadFloatingPointState()});
     });
 }
 
@@ -27,5 +29,6 @@ ImportReport RecordingHost::Take() { return std::exchange(report, ImportReport{}
 
 void RecordingHost::NoteScaleImage(const _COLOR* pixels, int width, int height, const char* result) {
     const size_t bytes = width > 0 && height > 0 ? size_t(width) * size_t(height) * sizeof(_COLOR) : 0;
-    report.scaleImageCalls.push_back(ScaleImageCallSeen{width, height, Sha256Hex(pixels, bytes), result});
+    report.scaleImageCalls.push_back(
+        ScaleImageCallSeen{width, height, Sha256Hex(pixels, bytes), result, ReadFloatingPointState()});
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "fp_state.h"
 #include "records/host_records.h"
 
 enum class BoxOwner { Host, None, Other };
@@ -17,6 +18,7 @@ struct MessageBoxSeen {
     std::string text;
     std::optional<std::string> caption;
     uint32_t type;
+    FloatingPointState environment{};  // the host's, as the box was shown
 };
 
 struct ScaleImageCallSeen {
@@ -24,6 +26,7 @@ struct ScaleImageCallSeen {
     int32_t height;
     std::string pixelsSha256;
     const char* result;  // compared with _TEXTURE.pixels; never read here
+    FloatingPointState environment{};  // as ScaleImage returned
 };
 
 // One delivery message and the records it carried, copied while it was
@@ -35,6 +38,7 @@ struct DeliverySeen {
     const void* address;                        // as received; never read after the message
     std::vector<uint8_t> records;              // count records of the message's kind
     std::vector<std::vector<_VEC3>> animationData;  // PM_ANIMATIONS: each record's data
+    FloatingPointState environment{};  // the host's, while it handled the message
 };
 
 struct ImportReport {

@@ -77,13 +77,13 @@ Win32Host::~Win32Host() {
     ReleaseScaledImages();
 }
 
-ImportReport Win32Host::Run(const std::string& path, bool initWindow) {
+ImportReport Win32Host::Run(const char* path, bool initWindow) {
     report = ImportReport{};
     boxesSeen.clear();
     if (initWindow) byName.InitWindow(window);
-    const int result = byName.ExecFunction(path.c_str());
+    const int result = byName.ExecFunction(path);
     ImportReport seen = std::exchange(report, ImportReport{});
-    seen.file = path;
+    seen.file = path != nullptr ? path : "";
     seen.result = result;
     return seen;
 }
@@ -93,8 +93,10 @@ LRESULT CALLBACK Win32Host::WindowProc(HWND hwnd, UINT message, WPARAM wParam, L
     if (host == nullptr || hwnd != host->window || FindDeliveryKind(message) == nullptr)
         return DefWindowProcA(hwnd, message, wParam, lParam);
     // The records are released after the message: copy them now.
+    const FloatingPointState environment = ReadFloatingPointState();
     DeliverySeen delivery = CopyDelivery(message, reinterpret_cast<const void*>(wParam), static_cast<int32_t>(lParam));
     delivery.accepted = host->refused.count(message) == 0;
+    delivery.environment = environment;
     host->report.deliveries.push_back(std::move(delivery));
     return host->report.deliveries.back().accepted ? 1 : 0;
 }
@@ -110,6 +112,7 @@ LRESULT CALLBACK Win32Host::CbtProc(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 void Win32Host::NoteBox(HWND box) {
+    const FloatingPointState environment = ReadFloatingPointState();
     if (!boxesSeen.insert(box).second) return;  // activated again: seen already
     char caption[512] = {};
     char text[1024] = {};
@@ -117,12 +120,12 @@ void Win32Host::NoteBox(HWND box) {
     GetDlgItemTextA(box, MESSAGE_TEXT_ID, text, sizeof text);
     const HWND owner = GetWindow(box, GW_OWNER);
     const BoxOwner boxOwner = owner == nullptr ? BoxOwner::None : owner == window ? BoxOwner::Host : BoxOwner::Other;
-    report.messageBoxes.push_back(MessageBoxSeen{boxOwner, text, std::string(caption), IconOf(box)});
+    report.messageBoxes.push_back(MessageBoxSeen{boxOwner, text, std::string(caption), IconOf(box), environment});
     PostMessageA(box, WM_COMMAND, IDOK, 0);
 }
 
 void Win32Host::NoteScaleImage(void* context, const _COLOR* pixels, int width, int height, const char* result) {
     const size_t bytes = width > 0 && height > 0 ? size_t(width) * size_t(height) * sizeof(_COLOR) : 0;
     static_cast<Win32Host*>(context)->report.scaleImageCalls.push_back(
-        ScaleImageCallSeen{width, height, Sha256Hex(pixels, bytes), result});
+        ScaleImageCallSeen{width, height, Sha256Hex(pixels, bytes), result, ReadFloatingPointState()});
 }

@@ -40,7 +40,8 @@ public:
     void Refuse(uint32_t message) { refused.insert(message); }
 
     // One ExecFunction; InitWindow with this host's window first unless told not to.
-    ImportReport Run(const std::string& path, bool initWindow = true);
+    ImportReport Run(const char* path, bool initWindow = true);  // as a host passes it: may be null
+    ImportReport Run(const std::string& path, bool initWindow = true) { return Run(path.c_str(), initWindow); }
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

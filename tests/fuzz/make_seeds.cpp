@@ -1,6 +1,7 @@
 // Writes the fuzzer's seed models into a folder: small files of every shape
 // the reader knows, good and refused. Usage: make_seeds FOLDER
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "mdl_writer.h"
@@ -26,6 +27,8 @@ Model Base(int frames) {
     return model;
 }
 
+void SetBits(float& value, uint32_t bits) { std::memcpy(&value, &bits, sizeof value); }
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -48,5 +51,17 @@ int main(int argc, char** argv) {
     twoSkins.skins.push_back({0, std::vector<uint8_t>(8, 42)});
     twoSkins.frames[1].name = Frame::Name("abcdefghijklmnop");
     ok &= WriteFile(folder + "/two_skins_long_name.mdl", twoSkins.Bytes());
+    // 66 x scale + translate in x rounds differently through x87 extended precision.
+    Model doubleRounding = Base(2);
+    SetBits(doubleRounding.scale[0], 0x4B250430);
+    SetBits(doubleRounding.translate[0], 0xB2CF9358);
+    doubleRounding.frames[0].vertices[1].v[0] = 66;
+    ok &= WriteFile(folder + "/double_rounding.mdl", doubleRounding.Bytes());
+    // Infinite scale and 3e38 translate: invalid operations and overflow.
+    Model hostileFloats = Base(2);
+    SetBits(hostileFloats.scale[0], 0x7F800000);
+    SetBits(hostileFloats.scale[2], 0x7F61D9B1);
+    SetBits(hostileFloats.translate[2], 0x7F61D9B1);
+    ok &= WriteFile(folder + "/hostile_floats.mdl", hostileFloats.Bytes());
     return ok ? 0 : 1;
 }

@@ -57,10 +57,10 @@ PluginHarness::~PluginHarness() {
     activeHost = nullptr;
 }
 
-ImportReport PluginHarness::ImportPath(const std::string& path) {
-    const int result = ExecFunction(path.c_str());
+ImportReport PluginHarness::ImportPath(const char* path) {
+    const int result = ExecFunction(path);
     ImportReport report = host.Take();
-    report.file = path;
+    report.file = path != nullptr ? path : "";
     report.result = result;
     reports.push_back(report);
     return report;

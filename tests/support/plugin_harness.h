@@ -51,7 +51,8 @@ public:
     // One ExecFunction on these bytes; the report holds what the host saw.
     ImportReport Import(const std::vector<uint8_t>& bytes);
     ImportReport Import(const mdlwriter::Model& model) { return Import(model.Bytes()); }
-    ImportReport ImportPath(const std::string& path);
+    ImportReport ImportPath(const std::string& path) { return ImportPath(path.c_str()); }
+    ImportReport ImportPath(const char* path);  // as the host passes it: may be null
 
 private:
     RecordingHost host;

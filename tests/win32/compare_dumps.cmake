@@ -20,6 +20,14 @@ function(dump name directory)
 endfunction()
 
 dump(sample ${SAMPLE_DIR} column.mdl)
+# Floats that x87 extended precision would round differently, and ones that
+# overflow or are invalid: the same bits on both.
+execute_process(COMMAND ${MAKE_SEEDS} ${WORK} RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "make_seeds failed")
+endif()
+dump(double-rounding ${WORK} double_rounding.mdl)
+dump(hostile-floats ${WORK} hostile_floats.mdl)
 # The message boxes too, where both platforms show the same: a wrong magic.
 file(WRITE ${WORK}/not-a-model.mdl "RAPO, not a model")
 dump(not-a-model ${WORK} not-a-model.mdl)

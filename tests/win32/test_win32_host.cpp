@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
+#include "fp_state.h"
 #include "mdl_writer.h"
 #include "win32_host.h"
 
@@ -118,6 +120,138 @@ TEST_F(Win32Import, WrongMagicShowsTheReaderBoxThenTheLoadFailure) {
     bytes[0] = 'R';
     bytes[1] = 'A';
     ExpectRefused(Run(bytes), NOT_MDL, BoxOwner::Host);
+}
+
+TEST_F(Win32Import, AFolderAsThePathGetsOnlyTheLoadFailure) {
+    char folder[MAX_PATH];
+    ASSERT_NE(GetTempPathA(MAX_PATH, folder), 0u);
+    const ImportReport report = host.Run(folder);
+    EXPECT_EQ(report.result, 1);
+    EXPECT_TRUE(report.deliveries.empty());
+    ASSERT_EQ(report.messageBoxes.size(), 1u);
+    ExpectBox(report.messageBoxes[0], LOAD_FAILED, "Plugin", MB_ICONERROR, BoxOwner::Host);
+}
+
+TEST_F(Win32Import, NullAndEmptyPathsAreAFileThatCannotBeOpened) {
+    for (const char* path : {static_cast<const char*>(nullptr), ""}) {
+        const ImportReport report = host.Run(path);
+        EXPECT_EQ(report.result, 1);
+        EXPECT_TRUE(report.deliveries.empty());
+        ASSERT_EQ(report.messageBoxes.size(), 1u);
+        ExpectBox(report.messageBoxes[0], LOAD_FAILED, "Plugin", MB_ICONERROR, BoxOwner::Host);
+    }
+}
+
+// Scale and translate of the x axis, as bits: a signalling NaN passed around
+// as a float could be quieted on the way.
+std::vector<uint8_t> WithFloats(uint32_t scaleX, uint32_t translateX) {
+    std::vector<uint8_t> bytes = Figure().Bytes();
+    mdlwriter::PatchInt32(bytes, 8, int32_t(scaleX));
+    mdlwriter::PatchInt32(bytes, 20, int32_t(translateX));
+    return bytes;
+}
+
+TEST_F(Win32Import, AHostThatTrapsGetsTheRecordsAnyHostGetsAndKeepsItsState) {
+    const std::vector<uint8_t> files[] = {
+        WithFloats(0x7F800000, 0),           // infinite scale: 0 x infinity is invalid
+        WithFloats(0x7FA00000, 0),           // signalling NaN
+        WithFloats(0x7F61D9B1, 0x7F61D9B1),  // 3e38: overflows a float
+        WithFloats(0x4B250430, 0xB2CF9358),  // rounds differently through x87 extended precision
+    };
+    const FloatingPointState usual = ReadFloatingPointState();
+    const uint16_t precisions[] = {0x0300, X87_PRECISION_24_BITS};
+    for (const std::vector<uint8_t>& bytes : files) {
+        ImportReport plain = Run(bytes);
+        plain.file.clear();
+        for (uint16_t precision : precisions) {
+            const FloatingPointState trapping = TrappingState(usual, precision, 0);
+            WriteFloatingPointControl(trapping);
+            ImportReport report = Run(bytes);
+            const FloatingPointState after = ReadFloatingPointState();
+            WriteFloatingPointControl(usual);
+
+            report.file.clear();
+            EXPECT_EQ(ReportJson(report), ReportJson(plain));
+            EXPECT_TRUE(after == trapping) << "the host finds a changed state or a raised flag";
+            ASSERT_EQ(report.deliveries.size(), 5u);
+            for (const DeliverySeen& delivery : report.deliveries) EXPECT_TRUE(delivery.environment == trapping);
+            for (const ScaleImageCallSeen& call : report.scaleImageCalls)
+                EXPECT_TRUE(call.environment.SameControlAs(trapping));
+        }
+    }
+}
+
+TEST_F(Win32Import, BoxesShowWithTheHostsState) {
+    std::vector<uint8_t> bytes = Figure().Bytes();
+    bytes[0] = 'X';
+    const FloatingPointState usual = ReadFloatingPointState();
+    const FloatingPointState trapping = TrappingState(usual, X87_PRECISION_24_BITS, 0);
+    WriteFloatingPointControl(trapping);
+    const ImportReport report = Run(bytes);
+    WriteFloatingPointControl(usual);
+    ASSERT_EQ(report.messageBoxes.size(), 2u);
+    for (const MessageBoxSeen& box : report.messageBoxes) EXPECT_TRUE(box.environment == trapping);
+}
+
+// Runs only where the test command sets a Russian locale for Wine
+// (win32_cyrillic_path), which makes code page 1251 the ANSI one.
+TEST_F(Win32Import, APathInTheRussianCodePageImportsLikeAnAsciiOne) {
+    const char* codePage = std::getenv("MDL_ANSI_CODE_PAGE");
+    if (codePage == nullptr) GTEST_SKIP() << "needs a Russian locale";
+    ASSERT_EQ(GetACP(), UINT(std::atoi(codePage)));
+
+    char temp[MAX_PATH];
+    ASSERT_NE(GetTempPathA(MAX_PATH, temp), 0u);
+    const std::string folder = std::string(temp) + "\xCC\xEE\xE4\xE5\xEB\xE8";  // "Models" in Russian
+    const std::string path = folder + "\\\xEE\xE3\xF0.mdl";                   // "ogre"
+    CreateDirectoryA(folder.c_str(), nullptr);
+    ASSERT_TRUE(mdlwriter::WriteFile(path, Figure().Bytes()));
+    // The same file under its Unicode name: the bytes above were read as Cyrillic.
+    wchar_t wideTemp[MAX_PATH];
+    GetTempPathW(MAX_PATH, wideTemp);
+    const std::wstring widePath = std::wstring(wideTemp) + L"\u041C\u043E\u0434\u0435\u043B\u0438\\\u043E\u0433\u0440.mdl";
+    EXPECT_NE(GetFileAttributesW(widePath.c_str()), INVALID_FILE_ATTRIBUTES);
+
+    ImportReport cyrillic = host.Run(path);
+    FreeOfferedAnimationData(cyrillic);
+    DeleteFileA(path.c_str());
+    RemoveDirectoryA(folder.c_str());
+    ImportReport ascii = Run(Figure());
+
+    EXPECT_EQ(cyrillic.result, 1);
+    EXPECT_TRUE(cyrillic.messageBoxes.empty());
+    EXPECT_EQ(cyrillic.deliveries.size(), 5u);
+    cyrillic.file.clear();
+    ascii.file.clear();
+    EXPECT_EQ(ReportJson(cyrillic), ReportJson(ascii));
+}
+
+TEST(Win32Dll, SaysWhatItIsInItsVersionResource) {
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeA("mdlimport.dll", &ignored);
+    ASSERT_GT(size, 0u);
+    std::vector<char> info(size);
+    ASSERT_TRUE(GetFileVersionInfoA("mdlimport.dll", 0, size, info.data()));
+
+    void* value = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\", &value, &length));
+    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
+    EXPECT_EQ(fixed->dwFileVersionMS, DWORD(MDL_VERSION_MAJOR << 16 | MDL_VERSION_MINOR));
+    EXPECT_EQ(fixed->dwFileVersionLS, DWORD(MDL_VERSION_PATCH << 16));
+    EXPECT_EQ(fixed->dwFileType, DWORD(VFT_DLL));
+
+    const struct {
+        const char* name;
+        const char* text;
+    } strings[] = {{"FileDescription", MDL_DESCRIPTION}, {"ProductName", "mdlimport"},
+                   {"FileVersion", MDL_VERSION},         {"ProductVersion", MDL_VERSION},
+                   {"OriginalFilename", "mdlimport.dll"}, {"InternalName", "mdlimport"}};
+    for (const auto& entry : strings) {
+        const std::string key = std::string("\\StringFileInfo\\040904b0\\") + entry.name;
+        ASSERT_TRUE(VerQueryValueA(info.data(), key.c_str(), &value, &length)) << entry.name;
+        EXPECT_STREQ(static_cast<const char*>(value), entry.text) << entry.name;
+    }
 }
 
 TEST_F(Win32Import, SkinGroupShowsTheGroupsBoxThenTheLoadFailure) {

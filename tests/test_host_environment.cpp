@@ -1,0 +1,130 @@
+// A guest in a host whose floating-point settings are its own: traps for
+// invalid operations, division by zero and overflow unmasked, 24-bit x87
+// precision, another rounding. Hostile floats in a file trap nothing, every
+// host gets the same records, and the host finds its own state after the run
+// and inside every call the plug-in makes into it.
+#include <gtest/gtest.h>
+
+#include "fp_state.h"
+#include "plugin_harness.h"
+
+namespace {
+
+constexpr size_t OFFSET_SCALE_X = 8;
+constexpr size_t OFFSET_TRANSLATE_X = 20;
+
+struct FloatFile {
+    const char* name;
+    uint32_t scaleBits[3];
+    uint32_t translateBits[3];
+};
+
+// Patched as bits: a signalling NaN passed around as a float could be quieted
+// on the way.
+std::vector<uint8_t> FileWith(const FloatFile& floats) {
+    mdlwriter::Model model = SmallModel(4, 2, {"stand1", "stand2", "run1"});
+    for (mdlwriter::Frame& frame : model.frames) frame.vertices[0] = {{255, 255, 255}, 0};  // 0 and 255 both occur
+    std::vector<uint8_t> bytes = model.Bytes();
+    for (size_t a = 0; a < 3; ++a) {
+        mdlwriter::PatchInt32(bytes, OFFSET_SCALE_X + 4 * a, int32_t(floats.scaleBits[a]));
+        mdlwriter::PatchInt32(bytes, OFFSET_TRANSLATE_X + 4 * a, int32_t(floats.translateBits[a]));
+    }
+    return bytes;
+}
+
+constexpr uint32_t ONE = 0x3F800000;
+constexpr uint32_t INF = 0x7F800000;
+constexpr uint32_t SNAN = 0x7FA00000;
+constexpr uint32_t QNAN = 0x7FC00000;
+constexpr uint32_t BIG = 0x7E61D9B1;  // 7.5e37: 255 x it overflows a float
+
+class HostileFloats : public testing::TestWithParam<FloatFile> {};
+
+struct HostSetting {
+    const char* name;
+    uint16_t precision;
+    uint16_t rounding;
+};
+
+const HostSetting HOST_SETTINGS[] = {
+    {"traps", 0x0300, 0x0000},
+    {"traps, 24-bit precision", X87_PRECISION_24_BITS, 0x0000},
+    {"traps, rounding up", 0x0300, 0x0800},
+    {"traps, rounding toward zero", 0x0200, 0x0C00},
+};
+
+TEST_P(HostileFloats, TrapNothingAndGiveEveryHostTheSameRecords) {
+    const TempFile file(FileWith(GetParam()));
+    std::string expected;
+    {
+        PluginHarness harness;
+        expected = ReportJson(harness.ImportPath(file.Path()));
+    }
+    ASSERT_NE(expected.find("PM_FACEMAPS"), std::string::npos);
+
+    const FloatingPointState usual = ReadFloatingPointState();
+    for (const HostSetting& setting : HOST_SETTINGS) {
+        SCOPED_TRACE(setting.name);
+        const FloatingPointState host = TrappingState(usual, setting.precision, setting.rounding);
+        PluginHarness harness;
+        WriteFloatingPointControl(host);
+        const ImportReport report = harness.ImportPath(file.Path());
+        const FloatingPointState after = ReadFloatingPointState();
+        WriteFloatingPointControl(usual);
+
+        EXPECT_EQ(ReportJson(report), expected);
+        EXPECT_TRUE(after == host) << "the host finds a changed state or a raised flag";
+        for (const DeliverySeen& delivery : report.deliveries) EXPECT_TRUE(delivery.environment == host);
+        for (const MessageBoxSeen& box : report.messageBoxes) EXPECT_TRUE(box.environment == host);
+        // ScaleImage's own arithmetic may raise flags of the host's: its settings are what count.
+        for (const ScaleImageCallSeen& call : report.scaleImageCalls) EXPECT_TRUE(call.environment.SameControlAs(host));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, HostileFloats,
+    testing::Values(FloatFile{"InfiniteScale", {INF, ONE, ONE}, {0, 0, 0}},
+                    FloatFile{"SignallingNaNScale", {SNAN, ONE, SNAN}, {0, 0, 0}},
+                    FloatFile{"QuietNaNScale", {QNAN, ONE, ONE}, {0, 0, 0}},
+                    FloatFile{"NaNTranslate", {ONE, ONE, ONE}, {SNAN, QNAN, 0}},
+                    FloatFile{"InfinitiesOfBothSigns", {INF, ONE, ONE}, {0, INF, 0xFF800000}},
+                    FloatFile{"ScaleAndTranslateOverflow", {BIG, 0x7F61D9B1, ONE}, {0x7F61D9B1, 0xFF61D9B1, 0}},
+                    FloatFile{"DoubleRoundingCase", {0x4B250430, ONE, ONE}, {0xB2CF9358, 0, 0}}),
+    CaseName<FloatFile>);
+
+TEST(HostEnvironment, FailedLoadsLeaveTheHostsStateToo) {
+    // A message box of the reader's and one of the run's, with traps unmasked.
+    std::vector<uint8_t> bytes = FileWith({"", {INF, ONE, ONE}, {0, 0, 0}});
+    bytes[0] = 'X';
+    const FloatingPointState usual = ReadFloatingPointState();
+    const FloatingPointState host = TrappingState(usual, X87_PRECISION_24_BITS, 0x0C00);
+    PluginHarness harness;
+    const TempFile file(bytes);
+    WriteFloatingPointControl(host);
+    const ImportReport report = harness.ImportPath(file.Path());
+    const FloatingPointState after = ReadFloatingPointState();
+    WriteFloatingPointControl(usual);
+    EXPECT_TRUE(after == host);
+    ASSERT_EQ(report.messageBoxes.size(), 2u);
+    for (const MessageBoxSeen& box : report.messageBoxes) EXPECT_TRUE(box.environment == host);
+}
+
+struct PathCase {
+    const char* name;
+    const char* path;
+};
+
+class UnusablePaths : public testing::TestWithParam<PathCase> {};
+
+TEST_P(UnusablePaths, AreAFileThatCannotBeOpened) {
+    PluginHarness harness;
+    const ImportReport report = harness.ImportPath(GetParam().path);
+    EXPECT_EQ(report.result, 1);
+    EXPECT_EQ(BoxTexts(report), std::vector<std::string>{"Error loading *.mdl file"});
+    EXPECT_TRUE(report.deliveries.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, UnusablePaths,
+                         testing::Values(PathCase{"Null", nullptr}, PathCase{"Empty", ""}), CaseName<PathCase>);
+
+}  // namespace
