@@ -28,11 +28,20 @@ target_link_libraries(recorder PUBLIC hostreport user32)
 
 set(MDL_SAMPLE ${PROJECT_SOURCE_DIR}/sample/column.mdl)
 
-add_executable(mdlhost host/mdlhost/main.cpp host/mdlhost/export_scene.cpp)
+# The export of what the host received (mdlhost --export), and the image and
+# glTF libraries it writes with, which the tests read back with.
+add_library(gltflib STATIC host/mdlhost/gltf_library.cpp)
+target_include_directories(gltflib SYSTEM PUBLIC ${MDL_SYSTEM_HEADERS})
+add_library(sceneexport STATIC host/mdlhost/export_scene.cpp host/mdlhost/export_gltf.cpp)
+mdl_target(sceneexport)
+target_include_directories(sceneexport PUBLIC host/mdlhost)
+target_link_libraries(sceneexport PUBLIC hostreport gltflib)
+
+add_executable(mdlhost host/mdlhost/main.cpp)
 mdl_target(mdlhost)
 target_include_directories(mdlhost SYSTEM PRIVATE ${MDL_SYSTEM_HEADERS})
 target_compile_definitions(mdlhost PRIVATE MDL_SAMPLE_PATH="${MDL_SAMPLE}")
-target_link_libraries(mdlhost PRIVATE recorder Tovra_Main ${CMAKE_DL_LIBS})
+target_link_libraries(mdlhost PRIVATE recorder sceneexport Tovra_Main ${CMAKE_DL_LIBS})
 add_dependencies(mdlhost mdlimport)
 set_target_properties(mdlhost PROPERTIES BUILD_RPATH "$ORIGIN")
 

@@ -4,11 +4,7 @@
 #include <fstream>
 #include <vector>
 
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#define STB_IMAGE_WRITE_STATIC
 #include <stb/stb_image_write.h>
-
-#include "tovra_main.h"
 
 namespace fs = std::filesystem;
 
@@ -25,32 +21,27 @@ std::string SafeName(const char* name, size_t index) {
     return std::to_string(index) + "_" + (safe.empty() ? "unnamed" : safe);
 }
 
-bool WritePng(const fs::path& path, const char* scaled) {
-    const ScaledImageHeader* header = ScaledImageOf(scaled);
-    const _COLOR* pixels = ScaledImagePixels(scaled);
-    std::vector<uint8_t> rgb;
-    rgb.reserve(size_t(header->width) * size_t(header->height) * 3);
-    for (int32_t i = 0; i < header->width * header->height; ++i) {
-        rgb.push_back(pixels[i].r);
-        rgb.push_back(pixels[i].g);
-        rgb.push_back(pixels[i].b);
-    }
-    return stbi_write_png(path.string().c_str(), header->width, header->height, 3, rgb.data(), header->width * 3) != 0;
+void AppendBytes(void* context, void* data, int size) {
+    static_cast<std::string*>(context)->append(static_cast<const char*>(data), size_t(size));
 }
 
-// One OBJ of the received faces at the given positions; texture coordinates
-// per corner, from 1/256 of the skin, with OBJ's v running upwards.
+// One OBJ of the received faces at the given positions, turned like the
+// GLB; texture coordinates per corner, from 1/256 of the skin, with OBJ's v
+// running upwards.
 bool WriteObj(const fs::path& path, const std::vector<_VEC3>& positions, const std::vector<_FACE>& faces,
               const std::vector<_FACEMAP>& faceMaps, const std::string& material) {
     std::ofstream out(path);
     out << "# exported by mdlhost\n";
     if (!material.empty()) out << "mtllib model.mtl\nusemtl " << material << "\n";
-    for (const _VEC3& p : positions) out << "v " << p.x << " " << p.y << " " << p.z << "\n";
+    for (const _VEC3& host : positions) {
+        const std::array<float, 3> p = ExportPosition(host);
+        out << "v " << p[0] << " " << p[1] << " " << p[2] << "\n";
+    }
     for (const _FACEMAP& map : faceMaps)
         for (const _UV& uv : map.uv) out << "vt " << uv.u / 256.0 << " " << 1.0 - uv.v / 256.0 << "\n";
     for (size_t k = 0; k < faces.size(); ++k) {
         out << "f";
-        for (int c = 0; c < 3; ++c) {
+        for (int c : EXPORT_CORNER_ORDER) {
             out << " " << faces[k].vertex[c] + 1;
             if (k < faceMaps.size()) out << "/" << k * 3 + size_t(c) + 1;
         }
@@ -59,25 +50,50 @@ bool WriteObj(const fs::path& path, const std::vector<_VEC3>& positions, const s
     return bool(out);
 }
 
+// All five lists delivered and accepted: anything less is a failed import.
+bool Delivered(const ImportReport& report) {
+    if (report.deliveries.size() != std::size(DELIVERY_KINDS)) return false;
+    for (const DeliverySeen& delivery : report.deliveries)
+        if (!delivery.accepted) return false;
+    return true;
+}
+
 }  // namespace
 
-bool ExportScene(const ImportReport& report, const std::string& directory, std::ostream& errors) {
-    const fs::path root(directory);
-    std::error_code error;
-    fs::create_directories(root / "frames", error);
-    if (error) {
-        errors << "mdlhost: cannot create " << (root / "frames").string() << ": " << error.message() << "\n";
+std::string SkinPng(const ScaleImageCallSeen& call) {
+    std::vector<uint8_t> rgb;
+    rgb.reserve(call.pixels.size() * 3);
+    for (const _COLOR& pixel : call.pixels) rgb.insert(rgb.end(), {pixel.r, pixel.g, pixel.b});
+    std::string png;
+    stbi_write_png_to_func(AppendBytes, &png, call.width, call.height, 3, rgb.data(), call.width * 3);
+    return png;
+}
+
+bool ExportScene(const ImportReport& report, const std::string& directory, const ExportOptions& options,
+                 std::ostream& errors) {
+    if (!Delivered(report)) {
+        errors << "mdlhost: the import failed, so nothing is exported\n";
         return false;
     }
-    bool ok = true;
+    const fs::path root(directory);
+    std::error_code error;
+    fs::create_directories(options.frames ? root / "frames" : root, error);
+    if (error) {
+        errors << "mdlhost: cannot create " << root.string() << ": " << error.message() << "\n";
+        return false;
+    }
+    bool ok = ExportGltf(report, (root / "model.glb").string(), options.interpolation, errors);
 
+    // The skins unscaled, as in the GLB; the first one is the OBJ's material.
     std::string material;
     const std::vector<_TEXTURE> textures = report.Records<_TEXTURE>(pm::TEXTURES);
     for (size_t i = 0; i < textures.size(); ++i) {
-        const char* scaled = textures[i].pixels;
-        if (scaled == nullptr || ScaledImageOf(scaled)->width == 0) continue;
+        const ScaleImageCallSeen* call = report.CallOf(textures[i]);
+        if (call == nullptr || call->pixels.empty()) continue;
         const std::string name = "texture" + std::to_string(i) + ".png";
-        if (!WritePng(root / name, scaled)) {
+        std::ofstream png(root / name, std::ios::binary);
+        png << SkinPng(*call);
+        if (!png) {
             errors << "mdlhost: cannot write " << (root / name).string() << "\n";
             ok = false;
         } else if (material.empty()) {
@@ -91,9 +107,10 @@ bool ExportScene(const ImportReport& report, const std::string& directory, std::
     for (const _VERTEX& vertex : report.Records<_VERTEX>(pm::VERTICES)) positions.push_back({vertex.x, vertex.y, vertex.z});
     const std::vector<_FACE> faces = report.Records<_FACE>(pm::FACES);
     const std::vector<_FACEMAP> faceMaps = report.Records<_FACEMAP>(pm::FACEMAPS);
-    ok &= WriteObj(root / "model.obj", positions, faces, faceMaps, material);
+    if (!positions.empty()) ok &= WriteObj(root / "model.obj", positions, faces, faceMaps, material);
 
-    if (const DeliverySeen* delivery = report.Find(pm::ANIMATIONS)) {
+    const DeliverySeen* delivery = report.Find(pm::ANIMATIONS);
+    if (options.frames && delivery != nullptr) {
         const std::vector<_ANIMATION> animations = report.Records<_ANIMATION>(pm::ANIMATIONS);
         for (size_t k = 0; k < animations.size(); ++k) {
             const std::vector<_VEC3>& data = delivery->animationData[k];

@@ -53,6 +53,8 @@ int main(int argc, char** argv) {
     bool json = false;
     std::vector<std::string> refused;
     std::string exportDir;
+    ExportOptions exportOptions;
+    std::string interpolation = "step";
     app.add_option("file", file, "model file to import (default: the bundled sample)");
     app.add_flag("--json", json, "print the JSON dump instead of the report");
     app.add_option("--refuse", refused, "make the host window refuse this delivery (PM_FACES, PM_VERTICES, "
@@ -61,9 +63,15 @@ int main(int argc, char** argv) {
         ->check([](const std::string& name) {
             return FindDeliveryKind(name) ? std::string() : "not a delivery message: " + name;
         });
-    app.add_option("--export", exportDir, "write the received mesh, textures and animation frames to this folder");
+    app.add_option("--export", exportDir,
+                   "write what the host received to this folder: model.glb (binary glTF with every skin and "
+                   "animation), and model.obj with its skins as PNG");
+    app.add_option("--export-interpolation", interpolation, "animation playback in model.glb: step (default) or linear")
+        ->check(CLI::IsMember({"step", "linear"}));
+    app.add_flag("--export-frames", exportOptions.frames, "also write every animation frame as an OBJ under frames/");
     app.add_option("--plugin", pluginPath, "plug-in module to load");
     CLI11_PARSE(app, argc, argv);
+    exportOptions.interpolation = interpolation == "linear" ? Interpolation::Linear : Interpolation::Step;
 
     void* module = dlopen(pluginPath.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (module == nullptr) {
@@ -94,7 +102,7 @@ int main(int argc, char** argv) {
         report.result = result;
         SetScaleImageObserver(nullptr, nullptr);
 
-        if (!exportDir.empty() && !ExportScene(report, exportDir, std::cerr)) status = 1;
+        if (!exportDir.empty() && !ExportScene(report, exportDir, exportOptions, std::cerr)) status = 1;
         if (json) {
             std::cout << ReportJson(report);
         } else {

@@ -131,6 +131,13 @@ const DeliverySeen* ImportReport::Find(uint32_t message) const {
     return nullptr;
 }
 
+const ScaleImageCallSeen* ImportReport::CallOf(const _TEXTURE& texture) const {
+    const ScaleImageCallSeen* found = nullptr;
+    for (const ScaleImageCallSeen& call : scaleImageCalls)
+        if (call.result == texture.pixels) found = &call;
+    return found;
+}
+
 DeliverySeen CopyDelivery(uint32_t message, const void* address, int32_t count) {
     DeliverySeen delivery{message, count, false, address, {}, {}};
     const DeliveryKind* kind = FindDeliveryKind(message);

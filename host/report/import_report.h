@@ -27,6 +27,7 @@ struct ScaleImageCallSeen {
     std::string pixelsSha256;
     const char* result;  // compared with _TEXTURE.pixels; never read here
     FloatingPointState environment{};  // as ScaleImage returned
+    std::vector<_COLOR> pixels;        // the skin as passed, where the host keeps it (for exports)
 };
 
 // One delivery message and the records it carried, copied while it was
@@ -51,6 +52,8 @@ struct ImportReport {
     template <typename Record>
     std::vector<Record> Records(uint32_t message) const;
     const DeliverySeen* Find(uint32_t message) const;
+    // The ScaleImage call whose result a texture record carries, or null.
+    const ScaleImageCallSeen* CallOf(const _TEXTURE& texture) const;
 };
 
 // The delivery messages as the host knows them.

@@ -1,0 +1,15 @@
+// The one definition of the image and glTF libraries that the export and its
+// tests use: stb for PNG, tinygltf (on the same nlohmann-json and stb) for
+// the GLB container and for reading it back.
+#include <nlohmann/json.hpp>
+
+#define STB_IMAGE_IMPLEMENTATION
+#include <stb/stb_image.h>
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb/stb_image_write.h>
+
+#define TINYGLTF_IMPLEMENTATION
+#define TINYGLTF_NO_INCLUDE_JSON
+#define TINYGLTF_NO_INCLUDE_STB_IMAGE
+#define TINYGLTF_NO_INCLUDE_STB_IMAGE_WRITE
+#include <tiny_gltf.h>

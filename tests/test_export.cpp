@@ -1,0 +1,209 @@
+// mdlhost's export read back as a viewer reads it: the right way round, one
+// vertex per distinct corner, a morph target per frame, the skins unscaled.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <set>
+#include <tuple>
+#include <sstream>
+
+#include <tiny_gltf.h>
+
+#include "export_scene.h"
+#include "mdl/palette.h"
+#include "plugin_harness.h"
+
+namespace {
+
+using mdlwriter::Model;
+namespace fs = std::filesystem;
+
+class Exported {
+public:
+    explicit Exported(const Model& model, Interpolation interpolation = Interpolation::Step) {
+        char pattern[] = "/tmp/mdlexport.XXXXXX";
+        folder = mkdtemp(pattern);
+        report = harness.Import(model);
+        std::ostringstream errors;
+        written = ExportScene(report, folder, ExportOptions{interpolation, false}, errors);
+        messages = errors.str();
+        std::string error;
+        std::string warning;
+        if (fs::exists(folder + "/model.glb"))
+            loaded = tinygltf::TinyGLTF().LoadBinaryFromFile(&gltf, &error, &warning, folder + "/model.glb");
+    }
+    ~Exported() { fs::remove_all(folder); }
+
+    template <typename T>
+    std::vector<T> Read(int accessorIndex) const {
+        const tinygltf::Accessor& accessor = gltf.accessors[size_t(accessorIndex)];
+        const tinygltf::BufferView& view = gltf.bufferViews[size_t(accessor.bufferView)];
+        const unsigned char* begin = gltf.buffers[0].data.data() + view.byteOffset + accessor.byteOffset;
+        std::vector<T> values(view.byteLength / sizeof(T));
+        std::memcpy(values.data(), begin, values.size() * sizeof(T));
+        return values;
+    }
+    std::vector<uint32_t> Indices() const {
+        const tinygltf::Primitive& primitive = gltf.meshes[0].primitives[0];
+        if (gltf.accessors[size_t(primitive.indices)].componentType == TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT)
+            return Read<uint32_t>(primitive.indices);
+        const std::vector<uint16_t> shorts = Read<uint16_t>(primitive.indices);
+        return std::vector<uint32_t>(shorts.begin(), shorts.end());
+    }
+    std::vector<float> Positions() const { return Read<float>(gltf.meshes[0].primitives[0].attributes.at("POSITION")); }
+
+    PluginHarness harness;
+    std::string folder;
+    ImportReport report;
+    bool written = false;
+    bool loaded = false;
+    std::string messages;
+    tinygltf::Model gltf;
+};
+
+// A tetrahedron with its corner on the file's +X (forward), +Y (left) and
+// +Z (up) axes, wound clockwise seen from outside, as the format winds.
+Model Tetrahedron() {
+    Model model = SmallModel(4, 0, {"a1"});
+    model.triangles = {{1, {0, 1, 2}}, {1, {0, 2, 3}}, {1, {0, 3, 1}}, {1, {1, 3, 2}}};
+    const uint8_t corners[4][3] = {{0, 0, 0}, {10, 0, 0}, {0, 10, 0}, {0, 0, 10}};
+    for (int j = 0; j < 4; ++j) std::memcpy(model.frames[0].vertices[size_t(j)].v, corners[j], 3);
+    return model;
+}
+
+TEST(Export, IsTurnedNotMirroredAndFacesWindOutward) {
+    const Exported out(Tetrahedron());
+    ASSERT_TRUE(out.loaded) << out.messages;
+    const std::vector<float> p = out.Positions();
+    // The vertex on the file's left (+Y) lies at glTF +X, up (+Z) at +Y, forward (+X) at +Z.
+    const auto at = [&](float x, float y, float z) {
+        for (size_t j = 0; j + 2 < p.size(); j += 3)
+            if (p[j] == x && p[j + 1] == y && p[j + 2] == z) return true;
+        return false;
+    };
+    EXPECT_TRUE(at(10, 0, 0));
+    EXPECT_TRUE(at(0, 10, 0));
+    EXPECT_TRUE(at(0, 0, 10));
+
+    double volume = 0;
+    const std::vector<uint32_t> indices = out.Indices();
+    for (size_t t = 0; t < indices.size(); t += 3) {
+        const float* a = &p[indices[t] * 3];
+        const float* b = &p[indices[t + 1] * 3];
+        const float* c = &p[indices[t + 2] * 3];
+        volume += (a[0] * (b[1] * c[2] - b[2] * c[1]) - a[1] * (b[0] * c[2] - b[2] * c[0]) +
+                   a[2] * (b[0] * c[1] - b[1] * c[0])) / 6.0;
+    }
+    EXPECT_NEAR(volume, 1000.0 / 6.0, 1e-3);
+}
+
+TEST(Export, HasOneVertexPerDistinctCorner) {
+    const Exported out(SmallModel(7, 12, {"a1"}));
+    ASSERT_TRUE(out.loaded);
+    std::set<std::tuple<int32_t, int32_t, int32_t>> corners;
+    const std::vector<_FACE> faces = out.report.Records<_FACE>(pm::FACES);
+    const std::vector<_FACEMAP> maps = out.report.Records<_FACEMAP>(pm::FACEMAPS);
+    for (size_t k = 0; k < faces.size(); ++k)
+        for (int c = 0; c < 3; ++c) corners.insert({faces[k].vertex[c], maps[k].uv[c].u, maps[k].uv[c].v});
+    EXPECT_EQ(out.Positions().size(), corners.size() * 3);
+    EXPECT_GT(corners.size(), 7u);  // seam corners of back faces stand apart
+    EXPECT_EQ(out.Indices().size(), faces.size() * 3);
+}
+
+TEST(Export, EveryAnimationFrameIsAMorphTargetFromTheRestPose) {
+    const Exported out(SmallModel(5, 4, {"stand1", "stand2", "run1", "run2", "run3"}));
+    ASSERT_TRUE(out.loaded);
+    const tinygltf::Mesh& mesh = out.gltf.meshes[0];
+    const tinygltf::Primitive& primitive = mesh.primitives[0];
+    ASSERT_EQ(primitive.targets.size(), 5u);
+    EXPECT_EQ(mesh.weights, std::vector<double>(5, 0.0));
+    EXPECT_EQ(mesh.extras.Get("targetNames").Get(0).Get<std::string>(), "stand 0");
+    EXPECT_EQ(mesh.extras.Get("targetNames").Get(4).Get<std::string>(), "run 2");
+    ASSERT_EQ(out.gltf.animations.size(), 2u);
+    EXPECT_EQ(out.gltf.animations[1].name, "run");
+    EXPECT_EQ(out.gltf.animations[0].samplers[0].interpolation, "STEP");
+    EXPECT_EQ(out.gltf.animations[0].channels[0].target_path, "weights");
+    EXPECT_EQ(out.Read<float>(out.gltf.animations[1].samplers[0].input), (std::vector<float>{0.0f, 0.1f, 0.2f}));
+
+    // SmallModel's frame-0 positions are distinct: each glTF vertex names its host vertex.
+    const std::vector<_VERTEX> vertices = out.report.Records<_VERTEX>(pm::VERTICES);
+    const std::vector<float> base = out.Positions();
+    const DeliverySeen* animations = out.report.Find(pm::ANIMATIONS);
+    size_t target = 0;
+    for (size_t k = 0; k < 2; ++k) {
+        const size_t frames = animations->animationData[k].size() / vertices.size();
+        for (size_t f = 0; f < frames; ++f, ++target) {
+            const std::vector<float> offsets = out.Read<float>(primitive.targets[target].at("POSITION"));
+            for (size_t j = 0; j < base.size() / 3; ++j) {
+                size_t w = 0;
+                while (ExportPosition({vertices[w].x, vertices[w].y, vertices[w].z}) !=
+                       std::array<float, 3>{base[j * 3], base[j * 3 + 1], base[j * 3 + 2]})
+                    ++w;
+                const std::array<float, 3> expected = ExportPosition(animations->animationData[k][f * vertices.size() + w]);
+                for (size_t a = 0; a < 3; ++a) EXPECT_NEAR(base[j * 3 + a] + offsets[j * 3 + a], expected[a], 1e-4);
+            }
+        }
+    }
+}
+
+TEST(Export, LinearInterpolationOnRequest) {
+    const Exported out(SmallModel(3, 1, {"a1", "a2"}), Interpolation::Linear);
+    ASSERT_TRUE(out.loaded);
+    EXPECT_EQ(out.gltf.animations[0].samplers[0].interpolation, "LINEAR");
+}
+
+TEST(Export, SkinsAreThePaletteExpansionUnscaledAndSelectable) {
+    Model model = SmallModel(3, 1, {"a1"}, 2);
+    model.skinwidth = 3;  // not a power of two: the host's copy would be rescaled
+    model.skinheight = 1;
+    model.skins[0].indices = {0, 15, 251};
+    model.skins[1].indices = {100, 200, 255};
+    const Exported out(model);
+    ASSERT_TRUE(out.loaded);
+    ASSERT_EQ(out.gltf.images.size(), 2u);
+    ASSERT_EQ(out.gltf.materials.size(), 2u);
+    for (size_t i = 0; i < 2; ++i) {
+        const tinygltf::Image& image = out.gltf.images[i];
+        ASSERT_EQ(image.width, 3);
+        ASSERT_EQ(image.height, 1);
+        for (size_t x = 0; x < 3; ++x) {
+            const _COLOR& colour = QUAKE_PALETTE[model.skins[i].indices[x]];
+            const unsigned char* pixel = &image.image[x * size_t(image.component)];
+            EXPECT_EQ(std::vector<int>(pixel, pixel + 3), (std::vector<int>{colour.r, colour.g, colour.b}));
+        }
+        EXPECT_EQ(out.gltf.materials[i].pbrMetallicRoughness.metallicFactor, 0.0);
+    }
+    EXPECT_EQ(out.gltf.samplers[0].magFilter, TINYGLTF_TEXTURE_FILTER_NEAREST);
+    EXPECT_EQ(out.gltf.meshes[0].primitives[0].material, 0);
+    const tinygltf::Value& variants = out.gltf.extensions.at("KHR_materials_variants").Get("variants");
+    EXPECT_EQ(variants.Get(1).Get("name").Get<std::string>(), "skin 1");
+}
+
+TEST(Export, ManyVerticesTakeWideIndices) {
+    const Exported out(SmallModel(70000, 70000, {"a1"}, 0));
+    ASSERT_TRUE(out.loaded);
+    const tinygltf::Primitive& primitive = out.gltf.meshes[0].primitives[0];
+    EXPECT_EQ(out.gltf.accessors[size_t(primitive.indices)].componentType, TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT);
+}
+
+TEST(Export, AModelWithoutFramesHasSkinsButNoMesh) {
+    const Exported out(SmallModel(3, 1, {}));
+    ASSERT_TRUE(out.loaded);
+    EXPECT_TRUE(out.gltf.meshes.empty());
+    EXPECT_EQ(out.gltf.images.size(), 1u);
+    EXPECT_NE(out.messages.find("no frames"), std::string::npos);
+}
+
+TEST(Export, AFailedImportWritesNothing) {
+    Model model = SmallModel(3, 1, {"a1"});
+    model.ident[0] = 'X';
+    const Exported out(model);
+    EXPECT_FALSE(out.written);
+    EXPECT_TRUE(fs::is_empty(out.folder));
+}
+
+}  // namespace
