@@ -1,22 +1,25 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs, when any is missing.
-# Usage: scripts/setup.sh run|test|bench|package   (run: what the reference
-# host needs; test: everything the builds and tests need, Windows and Wine
-# included; bench: the benchmark and the peer importer it compares with;
-# package: the Windows build of the release archive)
+# Usage: scripts/setup.sh run|test|bench|package|docs   (run: what the
+# reference host needs; test: everything the builds and tests need, Windows
+# and Wine included; bench: the benchmark and the peer importer it compares
+# with; package: the Windows build of the release archive; docs: the
+# renderer for the README's picture)
 set -euo pipefail
 
-run_packages=(cmake make g++-multilib googletest nlohmann-json3-dev libcli11-dev libstb-dev nettle-dev:i386)
+run_packages=(cmake make g++-multilib googletest nlohmann-json3-dev libcli11-dev libstb-dev libtinygltf-dev nettle-dev:i386)
 test_packages=("${run_packages[@]}" g++-mingw-w64-i686 wine wine32:i386 xvfb clang-14 libclang-rt-14-dev locales)
-bench_packages=("${run_packages[@]}" libbenchmark-dev:i386 libassimp-dev g++)
+bench_packages=("${run_packages[@]}" libbenchmark-dev:i386 libassimp-dev g++ time)
 package_packages=(cmake make googletest nlohmann-json3-dev libcli11-dev libstb-dev g++-mingw-w64-i686)
+docs_packages=("${run_packages[@]}" f3d xvfb)
 
 case "${1:-test}" in
   run) wanted=("${run_packages[@]}") ;;
   test) wanted=("${test_packages[@]}") ;;
   bench) wanted=("${bench_packages[@]}") ;;
   package) wanted=("${package_packages[@]}") ;;
-  *) echo "usage: $0 run|test|bench|package" >&2; exit 2 ;;
+  docs) wanted=("${docs_packages[@]}") ;;
+  *) echo "usage: $0 run|test|bench|package|docs" >&2; exit 2 ;;
 esac
 
 install_packages() {
@@ -38,6 +41,11 @@ install_packages() {
 }
 
 install_packages "${wanted[@]}"
+
+# Node.js and npm for the glTF validator (the machine's own, where it has them).
+if [ "${1:-test}" = test ] && ! command -v npm >/dev/null; then
+  install_packages nodejs npm
+fi
 
 # A Russian locale, in which Wine takes code page 1251 as the ANSI one.
 if [ "${1:-test}" = test ] && ! locale -a 2>/dev/null | grep -qi '^ru_RU\.utf-\?8$'; then

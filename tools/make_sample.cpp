@@ -96,8 +96,9 @@ int main(int argc, char** argv) {
             const int front = side < SIDES / 2 ? 1 : 0;
             const int a = ring * SIDES + side, b = ring * SIDES + next;
             const int c = (ring + 1) * SIDES + side, d = (ring + 1) * SIDES + next;
-            model.triangles.push_back(Triangle{front, {a, b, d}});
-            model.triangles.push_back(Triangle{front, {a, d, c}});
+            // Clockwise seen from outside, as the format winds front faces.
+            model.triangles.push_back(Triangle{front, {a, d, b}});
+            model.triangles.push_back(Triangle{front, {a, c, d}});
         }
     }
     for (int f = 1; f <= 4; ++f) model.frames.push_back(MakeFrame("stand" + std::to_string(f), 0.04 * std::sin(f * PI / 2), model));

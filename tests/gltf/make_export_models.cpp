@@ -1,0 +1,84 @@
+// Writes the models whose exports the glTF validator checks: a seam, several
+// skins, no frames, one frame, a repeated sequence name and more than 65,535
+// glTF vertices. Usage: make_export_models FOLDER
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "mdl_writer.h"
+
+using namespace mdlwriter;
+
+namespace {
+
+constexpr double PI = 3.14159265358979323846;
+
+// A tube of sides x rings vertices around the file's Z axis, wound clockwise
+// seen from outside; the far half faces back, with its seam corners on sides
+// 0 and sides/2. Each frame leans it a little further.
+Model Tube(int sides, int rings, const std::vector<std::string>& frames, int skins = 1) {
+    Model model;
+    model.skinwidth = 16;
+    model.skinheight = 8;
+    for (int i = 0; i < skins; ++i) {
+        Skin skin;
+        for (int p = 0; p < 16 * 8; ++p) skin.indices.push_back(uint8_t(p * 7 + i * 40));
+        model.skins.push_back(skin);
+    }
+    for (int a = 0; a < 3; ++a) {
+        model.scale[a] = 0.25f;
+        model.translate[a] = a == 2 ? 0.0f : -32.0f;
+    }
+    for (int ring = 0; ring < rings; ++ring) {
+        for (int side = 0; side < sides; ++side) {
+            const bool seam = side == 0 || side * 2 == sides;
+            const int s = side * 2 < sides ? side * 8 * 2 / sides : 8 + (side * 2 - sides) * 8 / sides;
+            model.texCoords.push_back({seam ? 1 : 0, s, ring * 7 / std::max(rings - 1, 1)});
+        }
+    }
+    for (int ring = 0; ring + 1 < rings; ++ring) {
+        for (int side = 0; side < sides; ++side) {
+            const int next = (side + 1) % sides;
+            const int front = side * 2 < sides ? 1 : 0;
+            const int a = ring * sides + side, b = ring * sides + next;
+            const int c = (ring + 1) * sides + side, d = (ring + 1) * sides + next;
+            model.triangles.push_back({front, {a, d, b}});
+            model.triangles.push_back({front, {a, c, d}});
+        }
+    }
+    for (size_t f = 0; f < frames.size(); ++f) {
+        Frame frame;
+        frame.name = Frame::Name(frames[f]);
+        for (int ring = 0; ring < rings; ++ring) {
+            for (int side = 0; side < sides; ++side) {
+                const double theta = 2 * PI * side / sides;
+                const double lean = double(f) * ring / std::max(rings - 1, 1);
+                const double x = 24 * std::cos(theta) + 32 + lean, y = 24 * std::sin(theta) + 32;
+                const double z = 60.0 * ring / std::max(rings - 1, 1);
+                frame.vertices.push_back({{uint8_t(std::lround(x * 4)), uint8_t(std::lround(y * 4)),
+                                           uint8_t(std::lround(z * 4))}, 0});
+            }
+        }
+        model.frames.push_back(frame);
+    }
+    return model;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: make_export_models FOLDER\n");
+        return 2;
+    }
+    const std::string folder = std::string(argv[1]) + "/";
+    bool ok = true;
+    ok &= WriteFile(folder + "seam.mdl", Tube(8, 3, {"stand1", "stand2"}).Bytes());
+    ok &= WriteFile(folder + "skins.mdl", Tube(6, 2, {"idle1", "idle2"}, 3).Bytes());
+    ok &= WriteFile(folder + "no_frames.mdl", Tube(6, 2, {}).Bytes());
+    ok &= WriteFile(folder + "one_frame.mdl", Tube(6, 2, {"pose1"}).Bytes());
+    ok &= WriteFile(folder + "repeated_names.mdl",
+                    Tube(6, 3, {"stand1", "stand2", "run1", "run2", "run3", "stand1", "stand2"}).Bytes());
+    ok &= WriteFile(folder + "many_vertices.mdl", Tube(300, 220, {"wave1", "wave2"}, 1).Bytes());
+    return ok ? 0 : 1;
+}
