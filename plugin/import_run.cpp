@@ -72,7 +72,7 @@ int Deliver(bool& animationsOffered) {
         const RecordList& list = **delivery.list;
         animationsOffered |= delivery.message == PM_ANIMATIONS;
         if (HostSendMessage(hostWindow, delivery.message, reinterpret_cast<WPARAM>(list.GetStorage()),
-                         static_cast<LPARAM>(list.GetCount())) == 0) {
+                            static_cast<LPARAM>(list.GetCount())) == 0) {
             HostMessageBox(nullptr, TEXT_DELIVERY_FAILED, nullptr, MB_OK);
             return 0;
         }
