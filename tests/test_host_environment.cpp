@@ -47,10 +47,10 @@ struct HostSetting {
 };
 
 const HostSetting HOST_SETTINGS[] = {
-    {"traps", 0x0300, 0x0000},
-    {"traps, 24-bit precision", X87_PRECISION_24_BITS, 0x0000},
-    {"traps, rounding up", 0x0300, 0x0800},
-    {"traps, rounding toward zero", 0x0200, 0x0C00},
+    {"traps", X87_PRECISION_64_BITS, ROUND_TO_NEAREST},
+    {"traps, 24-bit precision", X87_PRECISION_24_BITS, ROUND_TO_NEAREST},
+    {"traps, rounding up", X87_PRECISION_64_BITS, ROUND_UP},
+    {"traps, rounding toward zero", X87_PRECISION_53_BITS, ROUND_TOWARD_ZERO},
 };
 
 TEST_P(HostileFloats, TrapNothingAndGiveEveryHostTheSameRecords) {
@@ -97,7 +97,7 @@ TEST(HostEnvironment, FailedLoadsLeaveTheHostsStateToo) {
     std::vector<uint8_t> bytes = FileWith({"", {INF, ONE, ONE}, {0, 0, 0}});
     bytes[0] = 'X';
     const FloatingPointState usual = ReadFloatingPointState();
-    const FloatingPointState host = TrappingState(usual, X87_PRECISION_24_BITS, 0x0C00);
+    const FloatingPointState host = TrappingState(usual, X87_PRECISION_24_BITS, ROUND_TOWARD_ZERO);
     PluginHarness harness;
     const TempFile file(bytes);
     WriteFloatingPointControl(host);

@@ -30,9 +30,16 @@ constexpr uint16_t FP_DIVIDE_BY_ZERO = 0x04;
 constexpr uint16_t FP_OVERFLOW = 0x08;
 constexpr uint16_t X87_PRECISION_MASK = 0x0300;
 constexpr uint16_t X87_PRECISION_24_BITS = 0x0000;
+constexpr uint16_t X87_PRECISION_53_BITS = 0x0200;
+constexpr uint16_t X87_PRECISION_64_BITS = 0x0300;
+// Rounding as the x87 control word holds it; MXCSR holds the same three bits higher.
 constexpr uint16_t X87_ROUNDING_MASK = 0x0C00;
+constexpr uint16_t ROUND_TO_NEAREST = 0x0000;
+constexpr uint16_t ROUND_UP = 0x0800;
+constexpr uint16_t ROUND_TOWARD_ZERO = 0x0C00;
 constexpr uint32_t SSE_ROUNDING_MASK = 0x6000;
 constexpr int SSE_MASK_SHIFT = 7;
+constexpr int SSE_ROUNDING_SHIFT = 3;
 
 inline FloatingPointState ReadFloatingPointState() {
     FloatingPointState state{};
@@ -58,7 +65,7 @@ inline FloatingPointState TrappingState(const FloatingPointState& from, uint16_t
     constexpr uint16_t traps = FP_INVALID | FP_DIVIDE_BY_ZERO | FP_OVERFLOW;
     FloatingPointState state = from;
     state.x87Control = uint16_t((from.x87Control & ~(traps | X87_PRECISION_MASK | X87_ROUNDING_MASK)) | precision | rounding);
-    state.mxcsr = (from.mxcsr & ~(uint32_t(traps) << SSE_MASK_SHIFT) & ~SSE_ROUNDING_MASK) | (uint32_t(rounding) << 3);
+    state.mxcsr = (from.mxcsr & ~(uint32_t(traps) << SSE_MASK_SHIFT) & ~SSE_ROUNDING_MASK) | (uint32_t(rounding) << SSE_ROUNDING_SHIFT);
     state.x87Flags = 0;
     state.mxcsr &= ~FloatingPointState::SSE_FLAGS;
     return state;

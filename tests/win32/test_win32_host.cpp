@@ -159,12 +159,12 @@ TEST_F(Win32Import, AHostThatTrapsGetsTheRecordsAnyHostGetsAndKeepsItsState) {
         WithFloats(0x4B250430, 0xB2CF9358),  // rounds differently through x87 extended precision
     };
     const FloatingPointState usual = ReadFloatingPointState();
-    const uint16_t precisions[] = {0x0300, X87_PRECISION_24_BITS};
+    const uint16_t precisions[] = {X87_PRECISION_64_BITS, X87_PRECISION_24_BITS};
     for (const std::vector<uint8_t>& bytes : files) {
         ImportReport plain = Run(bytes);
         plain.file.clear();
         for (uint16_t precision : precisions) {
-            const FloatingPointState trapping = TrappingState(usual, precision, 0);
+            const FloatingPointState trapping = TrappingState(usual, precision, ROUND_TO_NEAREST);
             WriteFloatingPointControl(trapping);
             ImportReport report = Run(bytes);
             const FloatingPointState after = ReadFloatingPointState();
@@ -185,7 +185,7 @@ TEST_F(Win32Import, BoxesShowWithTheHostsState) {
     std::vector<uint8_t> bytes = Figure().Bytes();
     bytes[0] = 'X';
     const FloatingPointState usual = ReadFloatingPointState();
-    const FloatingPointState trapping = TrappingState(usual, X87_PRECISION_24_BITS, 0);
+    const FloatingPointState trapping = TrappingState(usual, X87_PRECISION_24_BITS, ROUND_TO_NEAREST);
     WriteFloatingPointControl(trapping);
     const ImportReport report = Run(bytes);
     WriteFloatingPointControl(usual);
