@@ -19,12 +19,16 @@ grep -qs '^enabled' /proc/sys/fs/binfmt_misc/qemu-i386 && emulated=true
 
 scripts/build.sh linux
 if $emulated; then
+  # Built all the same, so that they stay ready to run.
+  scripts/build.sh asan >/dev/null
+  scripts/build.sh fuzz fuzz_import >/dev/null
   scripts/build.sh windows -DMDL_LINUX_BUILD="$PWD/build/linux" -DMDL_WINE_TESTS=OFF
   ctest --test-dir build/windows --output-on-failure -j"$(nproc)"
   cat <<'NOTE'
-NOTICE: 32-bit x86 programs run under qemu's emulator on this machine. Not run
-here: the Win32 host tests under Wine, the AddressSanitizer/UBSan suite and
-the fuzzing session. They run on a machine that executes 32-bit code itself.
+NOTICE: 32-bit x86 programs run under qemu's emulator on this machine. Built
+but not run here: the Win32 host tests under Wine, the AddressSanitizer/UBSan
+suite and the fuzzing session. They run on a machine that executes 32-bit
+code itself.
 NOTE
 else
   scripts/build.sh asan
