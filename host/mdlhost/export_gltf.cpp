@@ -2,8 +2,10 @@
 // material per texture record with the skin as passed to ScaleImage; every
 // animation frame a morph target, every animation record a glTF animation
 // of the mesh's weights at the format's usual 10 frames a second.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <unordered_map>
 #include <vector>
