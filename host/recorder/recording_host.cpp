@@ -28,8 +28,5 @@ RecordingHost::~RecordingHost() {
 ImportReport RecordingHost::Take() { return std::exchange(report, ImportReport{}); }
 
 void RecordingHost::NoteScaleImage(const _COLOR* pixels, int width, int height, const char* result) {
-    const size_t bytes = width > 0 && height > 0 ? size_t(width) * size_t(height) * sizeof(_COLOR) : 0;
-    report.scaleImageCalls.push_back(
-        ScaleImageCallSeen{width, height, Sha256Hex(pixels, bytes), result, ReadFloatingPointState(),
-                           std::vector<_COLOR>(pixels, pixels + bytes / sizeof(_COLOR))});
+    report.scaleImageCalls.push_back(CopyScaleImageCall(pixels, width, height, result));
 }

@@ -75,9 +75,8 @@ Json RecordJson(const ImportReport& report, const DeliverySeen& delivery, int32_
     case pm::TEXTURES: {
         _TEXTURE texture;
         std::memcpy(&texture, bytes, sizeof texture);
-        Json call = nullptr;
-        for (size_t i = 0; i < report.scaleImageCalls.size(); ++i)
-            if (report.scaleImageCalls[i].result == texture.pixels) call = i;
+        const ScaleImageCallSeen* seen = report.CallOf(texture);
+        const Json call = seen != nullptr ? Json(size_t(seen - report.scaleImageCalls.data())) : Json(nullptr);
         return Json{{"reserved", texture.reserved},
                     {"name", FixedText(texture.name, sizeof texture.name)},
                     {"scaleImageCall", call}};
@@ -136,6 +135,12 @@ const ScaleImageCallSeen* ImportReport::CallOf(const _TEXTURE& texture) const {
     for (const ScaleImageCallSeen& call : scaleImageCalls)
         if (call.result == texture.pixels) found = &call;
     return found;
+}
+
+ScaleImageCallSeen CopyScaleImageCall(const _COLOR* pixels, int width, int height, const char* result) {
+    const size_t count = width > 0 && height > 0 ? size_t(width) * size_t(height) : 0;
+    return ScaleImageCallSeen{width, height, Sha256Hex(pixels, count * sizeof(_COLOR)), result,
+                              ReadFloatingPointState(), std::vector<_COLOR>(pixels, pixels + count)};
 }
 
 DeliverySeen CopyDelivery(uint32_t message, const void* address, int32_t count) {

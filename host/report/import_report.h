@@ -27,7 +27,7 @@ struct ScaleImageCallSeen {
     std::string pixelsSha256;
     const char* result;  // compared with _TEXTURE.pixels; never read here
     FloatingPointState environment{};  // as ScaleImage returned
-    std::vector<_COLOR> pixels;        // the skin as passed, where the host keeps it (for exports)
+    std::vector<_COLOR> pixels;        // the skin as passed, for exports
 };
 
 // One delivery message and the records it carried, copied while it was
@@ -77,6 +77,10 @@ const DeliveryKind* FindDeliveryKind(const std::string& name);
 
 // Copies what a delivery message carries: count records at address.
 DeliverySeen CopyDelivery(uint32_t message, const void* address, int32_t count);
+
+// Copies what a ScaleImage call was given, with the host's floating-point
+// state as it returns.
+ScaleImageCallSeen CopyScaleImageCall(const _COLOR* pixels, int width, int height, const char* result);
 
 // Animation data offered to the host is the host's to free, accepted or not.
 void FreeOfferedAnimationData(const ImportReport& report);

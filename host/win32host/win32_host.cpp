@@ -125,8 +125,6 @@ void Win32Host::NoteBox(HWND box) {
 }
 
 void Win32Host::NoteScaleImage(void* context, const _COLOR* pixels, int width, int height, const char* result) {
-    const size_t bytes = width > 0 && height > 0 ? size_t(width) * size_t(height) * sizeof(_COLOR) : 0;
-    static_cast<Win32Host*>(context)->report.scaleImageCalls.push_back(
-        ScaleImageCallSeen{width, height, Sha256Hex(pixels, bytes), result, ReadFloatingPointState(),
-                           std::vector<_COLOR>(pixels, pixels + bytes / sizeof(_COLOR))});
+    Win32Host* host = static_cast<Win32Host*>(context);
+    host->report.scaleImageCalls.push_back(CopyScaleImageCall(pixels, width, height, result));
 }
