@@ -2,54 +2,91 @@
 
 namespace {
 
-// The host's environment while a guard is in force; it takes in what the
-// host's own code does to its flags during calls into the host.
-std::fenv_t hostEnvironment;
+// The x87 environment as fnstenv stores it in 32-bit protected mode.
+struct X87Environment {
+    uint16_t control;
+    uint16_t unused0;
+    uint16_t status;
+    uint16_t unused1;
+    uint32_t rest[5];  // tag word, instruction and operand pointers
+};
+static_assert(sizeof(X87Environment) == 28, "fnstenv stores 28 bytes");
+
+// The status bits that tell of exceptions: the six flags, stack fault,
+// error summary and busy. Stack top and condition codes are left as they
+// stand when the host's flags go back.
+constexpr uint16_t X87_EXCEPTION_BITS = 0x80FF;
+
+// The host's state while a guard is in force; it takes in what the host's
+// own code does to its flags during calls into the host.
+FloatingPointUnits hostUnits;
 bool guarded = false;
 
-// Masks every exception and clears the flags, keeping what was in force in
-// hostEnvironment; decoding rounds to nearest whatever the host prefers.
-void EnterPluginEnvironment() noexcept {
-    std::feholdexcept(&hostEnvironment);
-    std::fesetround(FE_TONEAREST);
+void EnterPluginState() noexcept {
+    hostUnits = ReadFloatingPointUnits();
+    const uint16_t control = PLUGIN_X87_CONTROL;
+    const uint32_t mxcsr = PLUGIN_MXCSR;
+    __asm__ __volatile__("fnclex");
+    __asm__ __volatile__("fldcw %0" : : "m"(control));
+    __asm__ __volatile__("ldmxcsr %0" : : "m"(mxcsr));
+}
+
+// Exactly the control words and flags that hostUnits holds. No instruction
+// loads the status word alone, so the environment is stored, patched and
+// loaded back.
+void RestoreHostState() noexcept {
+    X87Environment environment;
+    __asm__ __volatile__("fnstenv %0" : "=m"(environment));
+    environment.control = hostUnits.x87Control;
+    environment.status = uint16_t((environment.status & ~X87_EXCEPTION_BITS) | (hostUnits.x87Status & X87_EXCEPTION_BITS));
+    __asm__ __volatile__("fldenv %0" : : "m"(environment));
+    __asm__ __volatile__("ldmxcsr %0" : : "m"(hostUnits.mxcsr));
 }
 
 // For the length of one call into the host.
-class HostEnvironmentScope {
+class HostStateScope {
 public:
-    HostEnvironmentScope() noexcept {
-        if (guarded) std::fesetenv(&hostEnvironment);
+    HostStateScope() noexcept {
+        if (guarded) RestoreHostState();
     }
-    ~HostEnvironmentScope() {
-        if (guarded) EnterPluginEnvironment();
+    ~HostStateScope() {
+        if (guarded) EnterPluginState();
     }
-    HostEnvironmentScope(const HostEnvironmentScope&) = delete;
-    HostEnvironmentScope& operator=(const HostEnvironmentScope&) = delete;
+    HostStateScope(const HostStateScope&) = delete;
+    HostStateScope& operator=(const HostStateScope&) = delete;
 };
 
 }  // namespace
 
+FloatingPointUnits ReadFloatingPointUnits() noexcept {
+    FloatingPointUnits units;
+    __asm__ __volatile__("fnstcw %0" : "=m"(units.x87Control));
+    __asm__ __volatile__("fnstsw %0" : "=m"(units.x87Status));
+    __asm__ __volatile__("stmxcsr %0" : "=m"(units.mxcsr));
+    return units;
+}
+
 FloatingPointGuard::FloatingPointGuard() noexcept {
-    EnterPluginEnvironment();
+    EnterPluginState();
     guarded = true;
 }
 
 FloatingPointGuard::~FloatingPointGuard() {
     guarded = false;
-    std::fesetenv(&hostEnvironment);
+    RestoreHostState();
 }
 
 LRESULT HostSendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    HostEnvironmentScope scope;
+    HostStateScope scope;
     return SendMessageA(window, message, wParam, lParam);
 }
 
 int HostMessageBox(HWND owner, const char* text, const char* caption, UINT type) {
-    HostEnvironmentScope scope;
+    HostStateScope scope;
     return MessageBoxA(owner, text, caption, type);
 }
 
 char* HostScaleImage(_COLOR* pixels, int width, int height) {
-    HostEnvironmentScope scope;
+    HostStateScope scope;
     return ScaleImage(pixels, width, height);
 }

@@ -1,20 +1,39 @@
-// The host's floating-point environment is the host's. A host may run with
-// traps unmasked (invalid operation, division by zero, overflow), another
-// rounding or a shorter x87 precision; hostile model floats (infinities,
-// signalling NaNs, 3e38) would then kill it inside the decoding. The import
-// run therefore saves the host's environment on entry, does its own work
-// with every exception masked, the flags clear and rounding to nearest, and
-// puts the host's environment back on every way out. Calls into the host
-// (its window, message boxes, ScaleImage) run with the host's environment,
-// as the host set it.
+// The host's floating-point state is the host's. A host may run with traps
+// unmasked (invalid operation, division by zero, overflow), another rounding
+// or a shorter x87 precision; hostile model floats (infinities, signalling
+// NaNs, 3e38) would then kill it inside the decoding. The import run therefore
+// saves the host's state on entry, does its own work with every exception
+// masked, the flags clear and rounding to nearest, and puts the host's state
+// back on every way out. Calls into the host (its window, message boxes,
+// ScaleImage) run under the host's state, as the host set it.
+//
+// Both units count: the arithmetic is SSE2, but floats are returned in x87
+// registers, and loading a signalling NaN there raises invalid. The guard
+// reads and writes the control and status registers itself rather than
+// through the C runtime's <cfenv>, whose coverage of the two units differs
+// between runtimes, so that every build executes the same instructions.
 //
 // Only ExecFunction does floating-point work; the other exports return
 // constants or store a handle and need no guard.
 #pragma once
 
-#include <cfenv>
+#include <cstdint>
 
 #include "plugin/platform.h"
+
+// The x87 control word and exception flags and MXCSR, as found.
+struct FloatingPointUnits {
+    uint16_t x87Control;
+    uint16_t x87Status;
+    uint32_t mxcsr;
+};
+
+FloatingPointUnits ReadFloatingPointUnits() noexcept;
+
+// The plug-in's own state: every exception masked in both units, no flag
+// raised, round to nearest, 53-bit x87 precision, no flushing of denormals.
+constexpr uint16_t PLUGIN_X87_CONTROL = 0x027F;
+constexpr uint32_t PLUGIN_MXCSR = 0x1F80;
 
 class FloatingPointGuard {
 public:
@@ -25,8 +44,8 @@ public:
     FloatingPointGuard& operator=(const FloatingPointGuard&) = delete;
 };
 
-// The calls into the host, each under the host's own environment while a
-// guard is in force.
+// The calls into the host, each under the host's own state while a guard is
+// in force; the flags the host's code raises there stay the host's.
 LRESULT HostSendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 int HostMessageBox(HWND owner, const char* text, const char* caption, UINT type);
 char* HostScaleImage(_COLOR* pixels, int width, int height);

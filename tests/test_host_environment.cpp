@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "fp_state.h"
+#include "plugin/host_calls.h"
 #include "plugin_harness.h"
 
 namespace {
@@ -107,6 +108,58 @@ TEST(HostEnvironment, FailedLoadsLeaveTheHostsStateToo) {
     EXPECT_TRUE(after == host);
     ASSERT_EQ(report.messageBoxes.size(), 2u);
     for (const MessageBoxSeen& box : report.messageBoxes) EXPECT_TRUE(box.environment == host);
+}
+
+// The guard at register level. The host traps in both units, runs at 24-bit
+// precision rounding up, flushes denormals, and has flags of its own raised.
+// Inside, the plug-in must find both units masked, clear and rounding to
+// nearest; a flag the plug-in raises is dropped; a flag the host's own code
+// raises during a call into it stays the host's; afterwards both units are
+// the host's, bit for bit.
+TEST(FloatingPointGuard, BothUnitsAreThePluginsInsideAndTheHostsOutsideBitForBit) {
+    const FloatingPointState usual = ReadFloatingPointState();
+    FloatingPointState host = TrappingState(usual, X87_PRECISION_24_BITS, ROUND_UP);
+    host.mxcsr |= SSE_FLUSH_DENORMALS;
+    host.x87Flags = FP_INEXACT | FP_DENORMAL;  // raised, masked: nothing pending
+    host.mxcsr |= FP_INEXACT | FP_DENORMAL;
+
+    FloatingPointState inside{}, inHostCall{};
+    const HWND window = winstub::CreateWindow([&](HWND, UINT, WPARAM, LPARAM) -> LRESULT {
+        inHostCall = ReadFloatingPointState();
+        FloatingPointState raised = inHostCall;
+        raised.x87Flags |= FP_UNDERFLOW;
+        raised.mxcsr |= FP_UNDERFLOW;
+        WriteFloatingPointState(raised);
+        return 1;
+    });
+    WriteFloatingPointState(host);
+    {
+        const FloatingPointGuard guard;
+        inside = ReadFloatingPointState();
+        // 0 / 0 in both units: invalid, which only the plug-in's masks allow.
+        volatile double zero = 0;
+        volatile double quotient = zero / zero;
+        (void)quotient;
+        __asm__ __volatile__("fldz\n\tfldz\n\tfdivrp\n\tfstp %%st(0)" : : : "st", "st(1)");
+        HostSendMessage(window, WM_USER, 0, 0);
+    }
+    const FloatingPointState after = ReadFloatingPointState();
+    WriteFloatingPointControl(usual);
+    winstub::DestroyWindow(window);
+
+    EXPECT_EQ(inside.x87Control & FP_ALL_EXCEPTIONS, FP_ALL_EXCEPTIONS) << "x87 exceptions masked";
+    EXPECT_EQ(inside.x87Control & X87_ROUNDING_MASK, ROUND_TO_NEAREST);
+    EXPECT_EQ(inside.x87Flags, 0) << "x87 flags clear";
+    EXPECT_EQ(inside.mxcsr >> SSE_MASK_SHIFT & FP_ALL_EXCEPTIONS, FP_ALL_EXCEPTIONS) << "SSE exceptions masked";
+    EXPECT_EQ(inside.mxcsr & SSE_ROUNDING_MASK, 0u);
+    EXPECT_EQ(inside.mxcsr & (SSE_FLUSH_DENORMALS | FloatingPointState::SSE_FLAGS), 0u) << "SSE flags clear, no flushing";
+
+    EXPECT_TRUE(inHostCall == host) << std::hex << inHostCall.x87Control << " " << inHostCall.x87Flags << " "
+                                    << inHostCall.mxcsr;
+    FloatingPointState raisedByHost = host;
+    raisedByHost.x87Flags |= FP_UNDERFLOW;
+    raisedByHost.mxcsr |= FP_UNDERFLOW;
+    EXPECT_TRUE(after == raisedByHost) << std::hex << after.x87Control << " " << after.x87Flags << " " << after.mxcsr;
 }
 
 struct PathCase {

@@ -28,6 +28,12 @@ struct FloatingPointState {
 constexpr uint16_t FP_INVALID = 0x01;
 constexpr uint16_t FP_DIVIDE_BY_ZERO = 0x04;
 constexpr uint16_t FP_OVERFLOW = 0x08;
+constexpr uint16_t FP_DENORMAL = 0x02;
+constexpr uint16_t FP_UNDERFLOW = 0x10;
+constexpr uint16_t FP_INEXACT = 0x20;
+constexpr uint16_t FP_ALL_EXCEPTIONS = 0x3F;
+// MXCSR's flush-to-zero and denormals-are-zero: results that differ.
+constexpr uint32_t SSE_FLUSH_DENORMALS = 0x8040;
 constexpr uint16_t X87_PRECISION_MASK = 0x0300;
 constexpr uint16_t X87_PRECISION_24_BITS = 0x0000;
 constexpr uint16_t X87_PRECISION_53_BITS = 0x0200;
@@ -57,6 +63,21 @@ inline void WriteFloatingPointControl(const FloatingPointState& state) {
     __asm__ __volatile__("fnclex");
     __asm__ __volatile__("fldcw %0" : : "m"(state.x87Control));
     __asm__ __volatile__("ldmxcsr %0" : : "m"(mxcsr));
+}
+
+// Sets both control words and both units' flags as the state holds them. No
+// instruction loads the x87 status word alone: the environment is stored,
+// patched and loaded back.
+inline void WriteFloatingPointState(const FloatingPointState& state) {
+    struct {
+        uint16_t control, unused0, status, unused1;
+        uint32_t rest[5];
+    } x87;
+    __asm__ __volatile__("fnstenv %0" : "=m"(x87));
+    x87.control = state.x87Control;
+    x87.status = uint16_t((x87.status & ~0x80FF) | (state.x87Flags & FloatingPointState::X87_FLAGS));
+    __asm__ __volatile__("fldenv %0" : : "m"(x87));
+    __asm__ __volatile__("ldmxcsr %0" : : "m"(state.mxcsr));
 }
 
 // The state a host that traps invalid operations, division by zero and
