@@ -151,6 +151,16 @@ std::vector<uint8_t> WithFloats(uint32_t scaleX, uint32_t translateX) {
     return bytes;
 }
 
+// The host's own ScaleImage rescales with doubles and raises flags of the
+// host's in the host's code: they stay, on top of the state the host set.
+FloatingPointState WithFlagsRaisedInScaleImage(FloatingPointState state, const ImportReport& report) {
+    for (const ScaleImageCallSeen& call : report.scaleImageCalls) {
+        state.x87Flags |= call.environment.x87Flags;
+        state.mxcsr |= call.environment.mxcsr & FloatingPointState::SSE_FLAGS;
+    }
+    return state;
+}
+
 TEST_F(Win32Import, AHostThatTrapsGetsTheRecordsAnyHostGetsAndKeepsItsState) {
     const std::vector<uint8_t> files[] = {
         WithFloats(0x7F800000, 0),           // infinite scale: 0 x infinity is invalid
@@ -172,9 +182,10 @@ TEST_F(Win32Import, AHostThatTrapsGetsTheRecordsAnyHostGetsAndKeepsItsState) {
 
             report.file.clear();
             EXPECT_EQ(ReportJson(report), ReportJson(plain));
-            EXPECT_TRUE(after == trapping) << "the host finds a changed state or a raised flag";
+            const FloatingPointState expected = WithFlagsRaisedInScaleImage(trapping, report);
+            EXPECT_TRUE(after == expected) << "the host finds a changed state or a flag the plug-in raised";
             ASSERT_EQ(report.deliveries.size(), 5u);
-            for (const DeliverySeen& delivery : report.deliveries) EXPECT_TRUE(delivery.environment == trapping);
+            for (const DeliverySeen& delivery : report.deliveries) EXPECT_TRUE(delivery.environment == expected);
             for (const ScaleImageCallSeen& call : report.scaleImageCalls)
                 EXPECT_TRUE(call.environment.SameControlAs(trapping));
         }
@@ -190,7 +201,9 @@ TEST_F(Win32Import, BoxesShowWithTheHostsState) {
     const ImportReport report = Run(bytes);
     WriteFloatingPointControl(usual);
     ASSERT_EQ(report.messageBoxes.size(), 2u);
-    for (const MessageBoxSeen& box : report.messageBoxes) EXPECT_TRUE(box.environment == trapping);
+    // By the time a box can be seen, the system's own box code has raised
+    // flags of its own: the control words are what the plug-in answers for.
+    for (const MessageBoxSeen& box : report.messageBoxes) EXPECT_TRUE(box.environment.SameControlAs(trapping));
 }
 
 // Runs only where the test command sets a Russian locale for Wine
