@@ -1,42 +1,26 @@
-# The Windows DLL as the host loads it.
+# The Windows test tree: the host's main library, the Win32 host and the
+# tests, around the DLL built as released in a tree of its own.
 
-# Exports by undecorated name with fixed ordinals, C calling convention.
-# Linked statically, so it needs only system DLLs and Tovra_Main.dll.
+# The test programs reach the plug-in through its DLL only.
+set_target_properties(mdlcore PROPERTIES EXCLUDE_FROM_ALL ON)
+
 set_target_properties(Tovra_Main PROPERTIES PREFIX "" OUTPUT_NAME Tovra_Main)
 target_sources(Tovra_Main PRIVATE host/tovra_main/tovra_main.def)
 target_link_options(Tovra_Main PRIVATE -static)
 
-# The plug-in imports ScaleImage through an import library of its own, made
-# from the one name it needs, whatever program provides Tovra_Main.dll.
-set(MDL_TOVRA_IMPORT ${CMAKE_BINARY_DIR}/lib/libTovra_Main_import.a)
-add_custom_command(
-  OUTPUT ${MDL_TOVRA_IMPORT}
-  COMMAND i686-w64-mingw32-dlltool -d ${PROJECT_SOURCE_DIR}/plugin/tovra_main_import.def -l ${MDL_TOVRA_IMPORT}
-  DEPENDS ${PROJECT_SOURCE_DIR}/plugin/tovra_main_import.def
-  COMMENT "Import library for Tovra_Main.dll")
-add_custom_target(tovra_import DEPENDS ${MDL_TOVRA_IMPORT})
-
-# The version resource, from the version in project().
-enable_language(RC)
-configure_file(plugin/version.rc.in ${CMAKE_BINARY_DIR}/version.rc @ONLY)
-
-add_library(mdlimport SHARED plugin/dllmain.cpp plugin/mdlimport.def ${CMAKE_BINARY_DIR}/version.rc)
-mdl_target(mdlimport)
-set_target_properties(mdlimport PROPERTIES PREFIX "" OUTPUT_NAME mdlimport)
-add_dependencies(mdlimport tovra_import)
-target_link_libraries(mdlimport PRIVATE -Wl,--whole-archive mdlcore -Wl,--no-whole-archive user32 ${MDL_TOVRA_IMPORT})
-target_link_options(mdlimport PRIVATE -static)
-# Debugging information for the file kept beside the release archive.
-target_compile_options(mdlimport PRIVATE -g)
-target_compile_options(mdlcore PRIVATE -g)
-
-# The release archive (scripts/package.sh): dist/ of this tree.
-add_custom_target(release_archive ALL
-  COMMAND ${CMAKE_COMMAND} -DDLL=$<TARGET_FILE:mdlimport> -DVERSION=${PROJECT_VERSION} -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
-          -DOUT_DIR=${CMAKE_BINARY_DIR}/dist -DOBJCOPY=i686-w64-mingw32-objcopy -DSTRIP=i686-w64-mingw32-strip
-          -P ${PROJECT_SOURCE_DIR}/cmake/package.cmake
-  DEPENDS mdlimport ${PROJECT_SOURCE_DIR}/cmake/package.cmake ${PROJECT_SOURCE_DIR}/packaging/INSTALL.txt.in
-  COMMENT "Release archive")
+# The DLL's tree (build/windows/dll), configured and built with every build
+# of this one; the DLL is copied beside the programs that load it.
+include(ExternalProject)
+set(MDL_DLL_TREE ${CMAKE_BINARY_DIR}/dll)
+set(MDL_DLL ${CMAKE_BINARY_DIR}/bin/mdlimport.dll)
+ExternalProject_Add(mdlimport_dll
+  SOURCE_DIR ${PROJECT_SOURCE_DIR}
+  BINARY_DIR ${MDL_DLL_TREE}
+  CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/mingw-i686-dll.cmake
+             -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE} -DMDL_DLL_ONLY=ON --no-warn-unused-cli
+  INSTALL_COMMAND ${CMAKE_COMMAND} -E copy_if_different ${MDL_DLL_TREE}/bin/mdlimport.dll ${MDL_DLL}
+  BUILD_ALWAYS ON
+  BUILD_BYPRODUCTS ${MDL_DLL})
 
 # The Windows reference host: a real window, real message boxes.
 add_library(hostreport STATIC host/report/import_report.cpp host/report/sha256_win.cpp)
@@ -57,7 +41,7 @@ add_executable(win32host host/win32host/main.cpp)
 mdl_target(win32host)
 target_link_libraries(win32host PRIVATE win32hostlib)
 target_link_options(win32host PRIVATE -static)
-add_dependencies(win32host mdlimport)
+add_dependencies(win32host mdlimport_dll)
 
 if(MDL_TESTS)
   enable_testing()
