@@ -15,14 +15,12 @@ wine_session_start() {
   export DISPLAY=":$(cat "$displayfile")"
   rm -f "$displayfile"
 
-  # The prefix, created once and quietly; without a window manager, managed
-  # windows make every hide or destroy wait.
+  # The prefix, created once and quietly.
   mkdir -p build
   (
     flock 9
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
       wineboot -i >/dev/null 2>&1
-      wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
       wineserver -w
     fi
   ) 9>build/wineprefix.lock
@@ -31,6 +29,13 @@ wine_session_start() {
   # start fast and nothing inherits ctest's pipes.
   wineserver -p
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+
+  # Set on every start, so that an older prefix gets them too. Without a
+  # window manager, managed windows make every hide or destroy wait; a
+  # crashing program prints a backtrace and ends instead of waiting on a
+  # crash dialog that nobody closes.
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
 }
 
 wine_session_stop() {
