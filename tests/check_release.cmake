@@ -30,6 +30,20 @@ foreach(line IN LISTS sums)
   endif()
 endforeach()
 
+# INSTALL.txt names this build and the debugging file published beside the
+# archive.
+file(READ ${WORK}/unpacked/INSTALL.txt install)
+if(NOT install MATCHES "^mdlimport ${VERSION} ")
+  message(FATAL_ERROR "INSTALL.txt does not name version ${VERSION} first")
+endif()
+if(NOT install MATCHES "(mdlimport-[^ \r\n]*\\.dll\\.debug)")
+  message(FATAL_ERROR "INSTALL.txt names no debugging file")
+endif()
+get_filename_component(published ${ARCHIVE} DIRECTORY)
+if(NOT EXISTS ${published}/${CMAKE_MATCH_1})
+  message(FATAL_ERROR "INSTALL.txt names ${CMAKE_MATCH_1}, which is not beside the archive")
+endif()
+
 execute_process(COMMAND ${OBJDUMP} -h ${WORK}/unpacked/mdlimport.dll OUTPUT_VARIABLE sections)
 if(sections MATCHES "\\.debug_")
   message(FATAL_ERROR "the packaged DLL carries debugging information")
