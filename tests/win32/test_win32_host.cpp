@@ -165,6 +165,7 @@ TEST_F(Win32Import, AHostThatTrapsGetsTheRecordsAnyHostGetsAndKeepsItsState) {
     const std::vector<uint8_t> files[] = {
         WithFloats(0x7F800000, 0),           // infinite scale: 0 x infinity is invalid
         WithFloats(0x7FA00000, 0),           // signalling NaN
+        WithFloats(0x7FC00000, 0xFF800000),  // quiet NaN, negative infinity
         WithFloats(0x7F61D9B1, 0x7F61D9B1),  // 3e38: overflows a float
         WithFloats(0x4B250430, 0xB2CF9358),  // rounds differently through x87 extended precision
     };
