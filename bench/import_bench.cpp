@@ -21,44 +21,39 @@
 #include <string>
 #include <vector>
 
+#include "capture.h"
 #include "models.h"
 #include "plugin/exports.h"
-#include "records/host_records.h"
 
 namespace {
 
-// A host as a host must be: it copies every list it is given, takes the
-// animation data, and its ScaleImage allocates a result of its own.
+// A host as a host must be: its capture copies every list it is given and
+// takes the animation data, and its ScaleImage allocates a result of its own.
 struct BenchHost {
-    std::vector<std::vector<uint8_t>> lists;
-    std::vector<void*> owned;
+    ImportCapture capture;
+    std::vector<void*> owned;  // ScaleImage's results
     size_t deliveredBytes = 0;
     HWND window = nullptr;
 
     BenchHost() {
         window = winstub::CreateWindow([this](HWND, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
-            static const std::map<UINT, size_t> SIZES = {{1228, sizeof(_FACE)},     {1226, sizeof(_VERTEX)},
-                                                         {1248, sizeof(_ANIMATION)}, {1244, sizeof(_TEXTURE)},
-                                                         {1240, sizeof(_FACEMAP)}};
-            const auto* records = reinterpret_cast<const uint8_t*>(wParam);
-            const size_t bytes = SIZES.at(message) * size_t(lParam);
-            lists.emplace_back(records, records + bytes);
-            deliveredBytes += bytes;
-            if (message == 1248) {
-                for (LPARAM i = 0; i < lParam; ++i) {
-                    const _ANIMATION& animation = reinterpret_cast<const _ANIMATION*>(records)[i];
-                    owned.push_back(animation.data);
-                    deliveredBytes += size_t(animation.frameCount) * size_t(animation.vertexCount) * sizeof(_VEC3);
-                }
-            }
-            return 1;
+            return capture.NoteDelivery(message, reinterpret_cast<const void*>(wParam), int32_t(lParam), true);
         });
         InitWindow(window);
+    }
+    // What the lists and the animation data came to.
+    size_t CapturedBytes() const {
+        size_t bytes = 0;
+        for (const DeliverySeen& delivery : capture.deliveries) {
+            bytes += delivery.records.size();
+            for (const AnimationData& data : delivery.animationData) bytes += data.size() * sizeof(_VEC3);
+        }
+        return bytes;
     }
     void Release() {
         for (void* block : owned) std::free(block);
         owned.clear();
-        lists.clear();
+        capture = ImportCapture{};
     }
 };
 
@@ -120,7 +115,8 @@ size_t StatusKb(const char* field) {
 void Import(benchmark::State& state, const ModelFile& file, Heap heap) {
     UseHeap(heap);
     for (auto _ : state) {
-        if (ExecFunction(file.path.c_str()) != 1 || host->lists.size() != 5) state.SkipWithError("import failed");
+        if (ExecFunction(file.path.c_str()) != 1 || host->capture.deliveries.size() != DELIVERY_COUNT)
+            state.SkipWithError("import failed");
         host->Release();
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(file.bytes));
@@ -155,7 +151,7 @@ ModelFile Prepare(const std::string& name, const std::string& path) {
     const size_t before = StatusKb("VmRSS:");
     ExecFunction(path.c_str());
     file.peakMb = double(StatusKb("VmHWM:") - before) / 1024;
-    file.outputBytes = host->deliveredBytes;
+    file.outputBytes = host->deliveredBytes + host->CapturedBytes();
     host->deliveredBytes = 0;
     host->Release();
     return file;

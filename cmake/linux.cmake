@@ -14,28 +14,30 @@ set_target_properties(mdlimport PROPERTIES BUILD_RPATH "$ORIGIN")
 
 find_library(NETTLE_LIBRARY nettle REQUIRED)
 
-# What a host saw of an import, as a report and as the JSON dump.
-add_library(hostreport STATIC host/report/import_report.cpp host/report/sha256_nettle.cpp)
-mdl_target(hostreport)
-target_include_directories(hostreport PUBLIC host/report ${PROJECT_SOURCE_DIR})
-target_include_directories(hostreport SYSTEM PRIVATE ${MDL_SYSTEM_HEADERS})
-target_link_libraries(hostreport PUBLIC ${NETTLE_LIBRARY})
+# The host side every Linux host uses: the capture of an import run, the
+# model built from it, the JSON dump and the text report.
+add_library(hostlib STATIC host/lib/capture.cpp host/lib/received_model.cpp host/lib/png.cpp
+  host/lib/json_dump.cpp host/lib/text_report.cpp host/lib/sha256_nettle.cpp)
+mdl_target(hostlib)
+target_include_directories(hostlib PUBLIC host/lib ${PROJECT_SOURCE_DIR} host/winstub)
+target_include_directories(hostlib SYSTEM PRIVATE ${MDL_SYSTEM_HEADERS})
+target_link_libraries(hostlib PUBLIC ${NETTLE_LIBRARY})
 
 add_library(recorder STATIC host/recorder/recording_host.cpp)
 mdl_target(recorder)
 target_include_directories(recorder PUBLIC host/recorder)
-target_link_libraries(recorder PUBLIC hostreport user32)
+target_link_libraries(recorder PUBLIC hostlib user32)
 
 set(MDL_SAMPLE ${PROJECT_SOURCE_DIR}/sample/column.mdl)
 
-# The export of what the host received (mdlhost --export), and the image and
-# glTF libraries it writes with, which the tests read back with.
-add_library(gltflib STATIC host/mdlhost/gltf_library.cpp)
+# The export of what the host received (mdlhost --export), and the glTF
+# library it writes with, which the tests read back with.
+add_library(gltflib STATIC host/lib/gltf_library.cpp)
 target_include_directories(gltflib SYSTEM PUBLIC ${MDL_SYSTEM_HEADERS})
-add_library(sceneexport STATIC host/mdlhost/export_scene.cpp host/mdlhost/export_gltf.cpp)
+add_library(sceneexport STATIC host/lib/export_scene.cpp host/lib/gltf_writer.cpp host/lib/obj_writer.cpp
+  host/lib/smooth_normals.cpp)
 mdl_target(sceneexport)
-target_include_directories(sceneexport PUBLIC host/mdlhost)
-target_link_libraries(sceneexport PUBLIC hostreport gltflib)
+target_link_libraries(sceneexport PUBLIC hostlib gltflib)
 
 add_executable(mdlhost host/mdlhost/main.cpp)
 mdl_target(mdlhost)
@@ -62,5 +64,5 @@ if(MDL_BENCH)
   mdl_target(import_bench)
   target_include_directories(import_bench PRIVATE bench tools/mdlwriter)
   target_compile_definitions(import_bench PRIVATE MDL_SAMPLE_PATH="${MDL_SAMPLE}")
-  target_link_libraries(import_bench PRIVATE mdlcore user32 benchmark::benchmark)
+  target_link_libraries(import_bench PRIVATE mdlcore user32 hostlib benchmark::benchmark)
 endif()

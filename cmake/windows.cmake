@@ -23,16 +23,17 @@ ExternalProject_Add(mdlimport_dll
   BUILD_BYPRODUCTS ${MDL_DLL})
 
 # The Windows reference host: a real window, real message boxes.
-add_library(hostreport STATIC host/report/import_report.cpp host/report/sha256_win.cpp)
-mdl_target(hostreport)
-target_include_directories(hostreport PUBLIC host/report ${PROJECT_SOURCE_DIR})
-target_include_directories(hostreport SYSTEM PRIVATE ${MDL_SYSTEM_HEADERS})
-target_link_libraries(hostreport PUBLIC advapi32)
+add_library(hostlib STATIC host/lib/capture.cpp host/lib/received_model.cpp host/lib/png.cpp
+  host/lib/json_dump.cpp host/lib/text_report.cpp host/lib/sha256_win.cpp)
+mdl_target(hostlib)
+target_include_directories(hostlib PUBLIC host/lib ${PROJECT_SOURCE_DIR})
+target_include_directories(hostlib SYSTEM PRIVATE ${MDL_SYSTEM_HEADERS})
+target_link_libraries(hostlib PUBLIC advapi32)
 
 add_library(win32hostlib STATIC host/win32host/win32_host.cpp)
 mdl_target(win32hostlib)
 target_include_directories(win32hostlib PUBLIC host/win32host)
-target_link_libraries(win32hostlib PUBLIC hostreport Tovra_Main user32)
+target_link_libraries(win32hostlib PUBLIC hostlib Tovra_Main user32)
 
 # Programs run under Wine; ctest and test discovery go through this wrapper.
 set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/scripts/wine-run.sh)

@@ -16,19 +16,17 @@ std::unique_ptr<RecordList> animationList;
 
 namespace {
 
-struct Delivery {
-    UINT message;
-    std::unique_ptr<RecordList>* list;
-};
-
-// The order in which the host receives the lists.
-const Delivery DELIVERIES[] = {
-    {PM_FACES, &faceList},
-    {PM_VERTICES, &vertexList},
-    {PM_ANIMATIONS, &animationList},
-    {PM_TEXTURES, &textureList},
-    {PM_FACEMAPS, &faceMapList},
-};
+// The module-wide list that a delivery carries, by the kind of its records.
+const RecordList& ListOfKind(int32_t kind) {
+    switch (kind) {
+    case KIND_FACE: return *faceList;
+    case KIND_VERTEX: return *vertexList;
+    case KIND_ANIMATION: return *animationList;
+    case KIND_TEXTURE: return *textureList;
+    case KIND_FACEMAP:
+    default: return *faceMapList;
+    }
+}
 
 void CreateLists() {
     vertexList = std::make_unique<RecordList>(KIND_VERTEX);
@@ -68,8 +66,8 @@ bool Load(const char* path) {
 // Sends the lists in their order until the host refuses one; 1 when all
 // were accepted.
 int Deliver(bool& animationsOffered) {
-    for (const Delivery& delivery : DELIVERIES) {
-        const RecordList& list = **delivery.list;
+    for (const DeliveryMessage& delivery : DELIVERY_ORDER) {
+        const RecordList& list = ListOfKind(delivery.kind);
         animationsOffered |= delivery.message == PM_ANIMATIONS;
         if (HostSendMessage(hostWindow, delivery.message, reinterpret_cast<WPARAM>(list.GetStorage()),
                             static_cast<LPARAM>(list.GetCount())) == 0) {

@@ -2,8 +2,9 @@
 # Builds and runs the import benchmark and the peer importer's timing helper,
 # then prints one table: model, import time, floor ratio, peer ratio, peak
 # memory, and the time per frame and per vertex; then what mdlhost's --export
-# adds for the medium and large models. Extra arguments go to the benchmark
-# (for example --benchmark_min_time=2).
+# adds for the medium and large models, and the GLB's size with and without
+# normals. Extra arguments go to the benchmark (for example
+# --benchmark_min_time=2).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh bench
@@ -20,16 +21,19 @@ echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -
 build/linux/bin/import_bench --peer "$work/peer.txt" "$@"
 
 # The export: mdlhost with and without --export, wall time and peak resident
-# memory of the whole process; the difference is the export's.
+# memory of the whole process; the difference is the export's. The GLB's
+# size with smooth normals (the default) and without (--export-normals none).
 echo
-printf '%-8s %14s %14s %14s %14s %10s\n' model "import s" "import MB" "+export s" "+export MB" "GLB MB"
+printf '%-8s %12s %12s %12s %12s %10s %14s\n' model "import s" "import MB" "+export s" "+export MB" "GLB MB" "no normals MB"
 for model in medium large; do
   read -r plain_s plain_kb < <(/usr/bin/time -f '%e %M' build/linux/bin/mdlhost "$work/models/$model.mdl" \
     2>&1 >/dev/null | tail -n 1)
-  rm -rf "$work/export"
+  rm -rf "$work/export" "$work/export-flat"
   read -r export_s export_kb < <(/usr/bin/time -f '%e %M' build/linux/bin/mdlhost "$work/models/$model.mdl" \
     --export "$work/export" 2>&1 >/dev/null | tail -n 1)
+  build/linux/bin/mdlhost "$work/models/$model.mdl" --export "$work/export-flat" --export-normals none >/dev/null
   glb=$(stat -c %s "$work/export/model.glb")
-  awk -v m="$model" -v ps="$plain_s" -v pk="$plain_kb" -v es="$export_s" -v ek="$export_kb" -v g="$glb" \
-    'BEGIN { printf "%-8s %14.2f %14.1f %14.2f %14.1f %10.1f\n", m, ps, pk / 1024, es, ek / 1024, g / 1048576 }'
+  flat=$(stat -c %s "$work/export-flat/model.glb")
+  awk -v m="$model" -v ps="$plain_s" -v pk="$plain_kb" -v es="$export_s" -v ek="$export_kb" -v g="$glb" -v f="$flat" \
+    'BEGIN { printf "%-8s %12.2f %12.1f %12.2f %12.1f %10.1f %14.1f\n", m, ps, pk / 1024, es, ek / 1024, g / 1048576, f / 1048576 }'
 done

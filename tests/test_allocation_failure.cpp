@@ -8,7 +8,7 @@
 
 #include "mdl_writer.h"
 #include "plugin/exports.h"
-#include "records/host_records.h"
+#include "records/protocol.h"
 
 namespace {
 
@@ -59,7 +59,7 @@ TEST(AllocationFailure, AnywhereInTheRunEndsItAsALoadFailure) {
 
     HWND window = winstub::CreateWindow([](HWND, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
         ++deliveries;
-        if (message == WM_USER + 224)
+        if (message == PM_ANIMATIONS)
             for (LPARAM i = 0; i < lParam; ++i) std::free(reinterpret_cast<_ANIMATION*>(wParam)[i].data);
         return 1;
     });

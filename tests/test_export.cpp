@@ -13,6 +13,7 @@
 
 #include <tiny_gltf.h>
 
+#include "export_axes.h"
 #include "export_scene.h"
 #include "mdl/palette.h"
 #include "plugin_harness.h"
@@ -29,7 +30,9 @@ public:
         folder = mkdtemp(pattern);
         report = harness.Import(model);
         std::ostringstream errors;
-        written = ExportScene(report, folder, ExportOptions{interpolation, false}, errors);
+        ExportOptions options;
+        options.interpolation = interpolation;
+        written = ExportScene(ReceiveModel(report), folder, options, errors);
         messages = errors.str();
         std::string error;
         std::string warning;
@@ -58,7 +61,7 @@ public:
 
     PluginHarness harness;
     std::string folder;
-    ImportReport report;
+    ImportCapture report;
     bool written = false;
     bool loaded = false;
     std::string messages;
@@ -105,8 +108,8 @@ TEST(Export, HasOneVertexPerDistinctCorner) {
     const Exported out(SmallModel(7, 12, {"a1"}));
     ASSERT_TRUE(out.loaded);
     std::set<std::tuple<int32_t, int32_t, int32_t>> corners;
-    const std::vector<_FACE> faces = out.report.Records<_FACE>(pm::FACES);
-    const std::vector<_FACEMAP> maps = out.report.Records<_FACEMAP>(pm::FACEMAPS);
+    const std::vector<_FACE> faces = out.report.Records<_FACE>(PM_FACES);
+    const std::vector<_FACEMAP> maps = out.report.Records<_FACEMAP>(PM_FACEMAPS);
     for (size_t k = 0; k < faces.size(); ++k)
         for (int c = 0; c < 3; ++c) corners.insert({faces[k].vertex[c], maps[k].uv[c].u, maps[k].uv[c].v});
     EXPECT_EQ(out.Positions().size(), corners.size() * 3);
@@ -130,9 +133,9 @@ TEST(Export, EveryAnimationFrameIsAMorphTargetFromTheRestPose) {
     EXPECT_EQ(out.Read<float>(out.gltf.animations[1].samplers[0].input), (std::vector<float>{0.0f, 0.1f, 0.2f}));
 
     // SmallModel's frame-0 positions are distinct: each glTF vertex names its host vertex.
-    const std::vector<_VERTEX> vertices = out.report.Records<_VERTEX>(pm::VERTICES);
+    const std::vector<_VERTEX> vertices = out.report.Records<_VERTEX>(PM_VERTICES);
     const std::vector<float> base = out.Positions();
-    const DeliverySeen* animations = out.report.Find(pm::ANIMATIONS);
+    const DeliverySeen* animations = out.report.Find(PM_ANIMATIONS);
     size_t target = 0;
     for (size_t k = 0; k < 2; ++k) {
         const size_t frames = animations->animationData[k].size() / vertices.size();

@@ -71,15 +71,15 @@ TEST(Exports, ConstantResultsWhateverHappened) {
 
 TEST(Exports, ReturnDataChangesNoLaterImport) {
     PluginHarness harness;
-    const ImportReport before = harness.Import(SmallModel(3, 2, {"a1", "a2"}));
+    const ImportCapture before = harness.Import(SmallModel(3, 2, {"a1", "a2"}));
     ReturnData(1, 1);
     ReturnData(0x7FFFFFFF, -1);
-    const ImportReport after = harness.Import(SmallModel(3, 2, {"a1", "a2"}));
+    const ImportCapture after = harness.Import(SmallModel(3, 2, {"a1", "a2"}));
     EXPECT_EQ(after.result, before.result);
     ASSERT_EQ(after.deliveries.size(), before.deliveries.size());
     for (size_t i = 0; i < after.deliveries.size(); ++i) {
-        if (after.deliveries[i].message == pm::TEXTURES) continue;  // pixels differ by call
-        if (after.deliveries[i].message == pm::ANIMATIONS) continue;  // data addresses differ
+        if (after.deliveries[i].message == PM_TEXTURES) continue;  // pixels differ by call
+        if (after.deliveries[i].message == PM_ANIMATIONS) continue;  // data addresses differ
         EXPECT_EQ(after.deliveries[i].records, before.deliveries[i].records);
     }
 }

@@ -62,10 +62,10 @@ class FrameGroupingTable : public testing::TestWithParam<GroupingCase> {};
 
 TEST_P(FrameGroupingTable, GivesOneAnimationPerSequence) {
     PluginHarness harness;
-    const ImportReport report = harness.Import(SmallModel(2, 1, GetParam().frames));
+    const ImportCapture report = harness.Import(SmallModel(2, 1, GetParam().frames));
     ASSERT_EQ(report.result, 1);
     std::vector<Sequence> sequences;
-    for (const _ANIMATION& animation : report.Records<_ANIMATION>(pm::ANIMATIONS))
+    for (const _ANIMATION& animation : report.Records<_ANIMATION>(PM_ANIMATIONS))
         sequences.push_back({animation.name, animation.frameCount});
     EXPECT_EQ(sequences, GetParam().sequences);
 }
@@ -98,9 +98,9 @@ TEST(Animations, CarryEveryFrameVertexByVertexInHostAxes) {
     model.scale[2] = 2;
     model.translate[1] = -1;
     PluginHarness harness;
-    const ImportReport report = harness.Import(model);
-    const DeliverySeen* delivery = report.Find(pm::ANIMATIONS);
-    const std::vector<_ANIMATION> animations = report.Records<_ANIMATION>(pm::ANIMATIONS);
+    const ImportCapture report = harness.Import(model);
+    const DeliverySeen* delivery = report.Find(PM_ANIMATIONS);
+    const std::vector<_ANIMATION> animations = report.Records<_ANIMATION>(PM_ANIMATIONS);
     ASSERT_EQ(animations.size(), 2u);
 
     size_t frame = 0;
@@ -110,7 +110,7 @@ TEST(Animations, CarryEveryFrameVertexByVertexInHostAxes) {
         EXPECT_EQ(animation.vertexCount, 3);
         EXPECT_EQ(animation.reserved, 0);
         EXPECT_EQ(animation.unused, 0u);
-        const std::vector<_VEC3>& data = delivery->animationData[k];
+        const AnimationData& data = delivery->animationData[k];
         ASSERT_EQ(data.size(), size_t(animation.frameCount) * 3);
         for (int16_t f = 0; f < animation.frameCount; ++f, ++frame) {
             for (size_t w = 0; w < 3; ++w) {
@@ -125,7 +125,7 @@ TEST(Animations, CarryEveryFrameVertexByVertexInHostAxes) {
     EXPECT_EQ(frame, 5u);
 
     // The first animation's first frame is the vertex list.
-    const std::vector<_VERTEX> vertices = report.Records<_VERTEX>(pm::VERTICES);
+    const std::vector<_VERTEX> vertices = report.Records<_VERTEX>(PM_VERTICES);
     for (size_t w = 0; w < 3; ++w) {
         EXPECT_EQ(vertices[w].x, delivery->animationData[0][w].x);
         EXPECT_EQ(vertices[w].y, delivery->animationData[0][w].y);
@@ -135,8 +135,8 @@ TEST(Animations, CarryEveryFrameVertexByVertexInHostAxes) {
 
 TEST(Animations, NameBytesAfterTheTerminatorCarryNothingOfTheFile) {
     PluginHarness harness;
-    const ImportReport report = harness.Import(SmallModel(1, 0, {"abcdefghijklmnop", "abcdefghijklmnoq"}));
-    const std::vector<_ANIMATION> animations = report.Records<_ANIMATION>(pm::ANIMATIONS);
+    const ImportCapture report = harness.Import(SmallModel(1, 0, {"abcdefghijklmnop", "abcdefghijklmnoq"}));
+    const std::vector<_ANIMATION> animations = report.Records<_ANIMATION>(PM_ANIMATIONS);
     ASSERT_EQ(animations.size(), 1u);
     EXPECT_EQ(std::string(animations[0].name), "abcdefghijklmno");  // the 16th byte is never read
 }
@@ -152,10 +152,10 @@ TEST(Animations, RecordBytesAreExactPaddingIncluded) {
     const TempFile file(SmallModel(2, 1, {"stand1", "stand2", "run1", "jump1"}).Bytes());
     PluginHarness harness;
     PaintStack();
-    const ImportReport report = harness.ImportPath(file.Path());
-    const std::vector<_ANIMATION> animations = report.Records<_ANIMATION>(pm::ANIMATIONS);
+    const ImportCapture report = harness.ImportPath(file.Path());
+    const std::vector<_ANIMATION> animations = report.Records<_ANIMATION>(PM_ANIMATIONS);
     ASSERT_EQ(animations.size(), 3u);
-    const std::vector<uint8_t>& bytes = report.Find(pm::ANIMATIONS)->records;
+    const std::vector<uint8_t>& bytes = report.Find(PM_ANIMATIONS)->records;
 
     const struct {
         const char* stem;
@@ -188,15 +188,15 @@ std::vector<uint8_t> LongSequence(int frames) {
 
 TEST(Animations, TheLongestSequenceAFrameCountHolds) {
     PluginHarness harness;
-    const ImportReport report = harness.Import(LongSequence(MAX_SEQUENCE_FRAMES));
-    const std::vector<_ANIMATION> animations = report.Records<_ANIMATION>(pm::ANIMATIONS);
+    const ImportCapture report = harness.Import(LongSequence(MAX_SEQUENCE_FRAMES));
+    const std::vector<_ANIMATION> animations = report.Records<_ANIMATION>(PM_ANIMATIONS);
     ASSERT_EQ(animations.size(), 1u);
     EXPECT_EQ(animations[0].frameCount, 32767);
 }
 
 TEST(Animations, ALongerSequenceIsRefusedRatherThanMiscounted) {
     PluginHarness harness;
-    const ImportReport report = harness.Import(LongSequence(MAX_SEQUENCE_FRAMES + 1));
+    const ImportCapture report = harness.Import(LongSequence(MAX_SEQUENCE_FRAMES + 1));
     EXPECT_EQ(BoxTexts(report), std::vector<std::string>{"Error loading *.mdl file"});
     EXPECT_TRUE(report.deliveries.empty());
 }

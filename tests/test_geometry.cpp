@@ -34,8 +34,8 @@ class TextureCoordinates : public testing::TestWithParam<UvCase> {};
 TEST_P(TextureCoordinates, AreSkinUnitsTruncatedWithTheSeamRule) {
     const UvCase& c = GetParam();
     PluginHarness harness;
-    const ImportReport report = harness.Import(OneTriangle(c.s, c.t, c.skinwidth, c.skinheight, c.onseam, c.facesfront));
-    const std::vector<_FACEMAP> maps = report.Records<_FACEMAP>(pm::FACEMAPS);
+    const ImportCapture report = harness.Import(OneTriangle(c.s, c.t, c.skinwidth, c.skinheight, c.onseam, c.facesfront));
+    const std::vector<_FACEMAP> maps = report.Records<_FACEMAP>(PM_FACEMAPS);
     ASSERT_EQ(maps.size(), 1u);
     EXPECT_EQ(maps[0].uv[0].u, c.u);
     EXPECT_EQ(maps[0].uv[0].v, c.v);
@@ -61,7 +61,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(TextureCoordinates, SeamOffsetThatWouldOverflowIsRefused) {
     // 2^31 - 1 units already; the seam offset cannot be added.
     PluginHarness harness;
-    const ImportReport report = harness.Import(OneTriangle(INT_MAX, 0, 256, 1, true, false));
+    const ImportCapture report = harness.Import(OneTriangle(INT_MAX, 0, 256, 1, true, false));
     EXPECT_EQ(report.result, 1);
     EXPECT_TRUE(report.deliveries.empty());
 }
@@ -87,7 +87,7 @@ class RefusedGeometry : public testing::TestWithParam<RefusedCase> {};
 
 TEST_P(RefusedGeometry, IsALoadFailureWithNothingDelivered) {
     PluginHarness harness;
-    const ImportReport report = harness.Import(GetParam().model);
+    const ImportCapture report = harness.Import(GetParam().model);
     EXPECT_EQ(report.result, 1);
     EXPECT_EQ(BoxTexts(report), std::vector<std::string>{"Error loading *.mdl file"});
     EXPECT_TRUE(report.deliveries.empty());
@@ -115,9 +115,9 @@ TEST(Geometry, ZeroSkinSizeIsFineWithoutTriangles) {
 TEST(Geometry, FacesCarryTheFileIndicesAndFixedFlagsAndColour) {
     PluginHarness harness;
     const Model model = SmallModel(5, 4, {"a1"});
-    const ImportReport report = harness.Import(model);
-    const std::vector<_FACE> faces = report.Records<_FACE>(pm::FACES);
-    const std::vector<_FACEMAP> maps = report.Records<_FACEMAP>(pm::FACEMAPS);
+    const ImportCapture report = harness.Import(model);
+    const std::vector<_FACE> faces = report.Records<_FACE>(PM_FACES);
+    const std::vector<_FACEMAP> maps = report.Records<_FACEMAP>(PM_FACEMAPS);
     ASSERT_EQ(faces.size(), 4u);
     ASSERT_EQ(maps.size(), 4u);
     for (size_t k = 0; k < faces.size(); ++k) {
@@ -139,18 +139,18 @@ TEST(Geometry, RecordBytesAsTheHostReadsThem) {
     PluginHarness harness;
     Model model = SmallModel(3, 1, {"a1"});
     model.frames[0].vertices[2] = {{1, 2, 3}, 99};
-    const ImportReport report = harness.Import(model);
+    const ImportCapture report = harness.Import(model);
 
-    const std::vector<uint8_t>& face = report.Find(pm::FACES)->records;
+    const std::vector<uint8_t>& face = report.Find(PM_FACES)->records;
     ASSERT_EQ(face.size(), 20u);
     EXPECT_EQ(std::vector<uint8_t>(face.begin() + 12, face.end()),
               (std::vector<uint8_t>{0x85, 0x30, 0, 0, 0xC8, 0xC8, 0xC8, 0}));
 
-    const std::vector<uint8_t>& map = report.Find(pm::FACEMAPS)->records;
+    const std::vector<uint8_t>& map = report.Find(PM_FACEMAPS)->records;
     ASSERT_EQ(map.size(), 36u);
     EXPECT_EQ(std::vector<uint8_t>(map.begin(), map.begin() + 12), std::vector<uint8_t>(12, 0));  // reserved, face 0
 
-    const std::vector<uint8_t>& vertices = report.Find(pm::VERTICES)->records;
+    const std::vector<uint8_t>& vertices = report.Find(PM_VERTICES)->records;
     ASSERT_EQ(vertices.size(), 3 * 24u);
     float xyz[3];
     std::memcpy(xyz, vertices.data() + 2 * 24, sizeof xyz);
@@ -200,7 +200,7 @@ TEST(PackedVertexDecoding, DoubleRoundingOfExtendedPrecisionDoesNotHappen) {
     model.translate[0] = FloatOfBits(0xB2CF9358);
     model.frames[0].vertices[0] = {{66, 0, 0}, 0};
     PluginHarness harness;
-    const std::vector<_VERTEX> vertices = harness.Import(model).Records<_VERTEX>(pm::VERTICES);
+    const std::vector<_VERTEX> vertices = harness.Import(model).Records<_VERTEX>(PM_VERTICES);
     ASSERT_EQ(vertices.size(), 1u);
     EXPECT_EQ(BitsOfFloat(vertices[0].x), 0x4E2A2C52u);
 }
@@ -210,10 +210,10 @@ TEST(Geometry, MoreThanTwoGrowthsOfRecordsArriveIntactAndInOrder) {
     constexpr int COUNT = 20003;
     const Model model = SmallModel(COUNT, COUNT, {"a1"});
     PluginHarness harness;
-    const ImportReport report = harness.Import(model);
-    const std::vector<_FACE> faces = report.Records<_FACE>(pm::FACES);
-    const std::vector<_FACEMAP> maps = report.Records<_FACEMAP>(pm::FACEMAPS);
-    const std::vector<_VERTEX> vertices = report.Records<_VERTEX>(pm::VERTICES);
+    const ImportCapture report = harness.Import(model);
+    const std::vector<_FACE> faces = report.Records<_FACE>(PM_FACES);
+    const std::vector<_FACEMAP> maps = report.Records<_FACEMAP>(PM_FACEMAPS);
+    const std::vector<_VERTEX> vertices = report.Records<_VERTEX>(PM_VERTICES);
     ASSERT_EQ(faces.size(), size_t(COUNT));
     ASSERT_EQ(maps.size(), size_t(COUNT));
     ASSERT_EQ(vertices.size(), size_t(COUNT));
@@ -234,8 +234,8 @@ TEST(Geometry, VerticesComeFromTheFirstFrameOnly) {
     Model model = SmallModel(4, 2, {"a1", "a2", "b1"});
     model.scale[0] = 0.5f;
     model.translate[1] = -4;
-    const ImportReport report = harness.Import(model);
-    const std::vector<_VERTEX> vertices = report.Records<_VERTEX>(pm::VERTICES);
+    const ImportCapture report = harness.Import(model);
+    const std::vector<_VERTEX> vertices = report.Records<_VERTEX>(PM_VERTICES);
     ASSERT_EQ(vertices.size(), 4u);
     for (size_t j = 0; j < 4; ++j) {
         const mdlwriter::Vertex& packed = model.frames[0].vertices[j];

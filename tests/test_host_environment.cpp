@@ -8,6 +8,7 @@
 #include "fp_state.h"
 #include "plugin/host_calls.h"
 #include "plugin_harness.h"
+#include "writers.h"
 
 namespace {
 
@@ -69,7 +70,7 @@ TEST_P(HostileFloats, TrapNothingAndGiveEveryHostTheSameRecords) {
         const FloatingPointState host = TrappingState(usual, setting.precision, setting.rounding);
         PluginHarness harness;
         WriteFloatingPointControl(host);
-        const ImportReport report = harness.ImportPath(file.Path());
+        const ImportCapture report = harness.ImportPath(file.Path());
         const FloatingPointState after = ReadFloatingPointState();
         WriteFloatingPointControl(usual);
 
@@ -102,7 +103,7 @@ TEST(HostEnvironment, FailedLoadsLeaveTheHostsStateToo) {
     PluginHarness harness;
     const TempFile file(bytes);
     WriteFloatingPointControl(host);
-    const ImportReport report = harness.ImportPath(file.Path());
+    const ImportCapture report = harness.ImportPath(file.Path());
     const FloatingPointState after = ReadFloatingPointState();
     WriteFloatingPointControl(usual);
     EXPECT_TRUE(after == host);
@@ -169,7 +170,7 @@ class UnusablePaths : public testing::TestWithParam<PathCase> {};
 
 TEST_P(UnusablePaths, AreAFileThatCannotBeOpened) {
     PluginHarness harness;
-    const ImportReport report = harness.ImportPath(GetParam().path);
+    const ImportCapture report = harness.ImportPath(GetParam().path);
     EXPECT_EQ(report.result, 1);
     EXPECT_EQ(BoxTexts(report), std::vector<std::string>{"Error loading *.mdl file"});
     EXPECT_TRUE(report.deliveries.empty());

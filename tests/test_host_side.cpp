@@ -6,7 +6,7 @@
 #include <cstring>
 #include <limits>
 
-#include "import_report.h"
+#include "writers.h"
 #include "tovra_main.h"
 
 namespace {
@@ -91,12 +91,12 @@ TEST(JsonDump, FloatsNamesAndTextsAreWrittenAsTheFormatSays) {
     vertices[1].x = 0.1f;
     _ANIMATION animation = {};
     std::memcpy(animation.name, "r\x7F\xE9\x01", 5);
-    ImportReport report;
+    ImportCapture report;
     report.file = "m.mdl";
     report.result = 1;
     report.messageBoxes.push_back({BoxOwner::None, "error executing dll function", std::nullopt, 0});
-    report.deliveries.push_back(CopyDelivery(pm::VERTICES, vertices, 2));
-    report.deliveries.push_back(CopyDelivery(pm::ANIMATIONS, &animation, 1));
+    report.NoteDelivery(PM_VERTICES, vertices, 2, true);
+    report.NoteDelivery(PM_ANIMATIONS, &animation, 1, true);
     const std::string json = ReportJson(report);
     EXPECT_NE(json.find("\"x\": -0.0"), std::string::npos) << json;
     EXPECT_NE(json.find("\"y\": \"NaN\""), std::string::npos);

@@ -21,13 +21,13 @@ enum class Outcome { Loads, Fails, Either };
 
 // What the host may see of any file: all five lists with consistent records,
 // or a load failure with nothing delivered.
-Outcome Check(const ImportReport& report) {
+Outcome Check(const ImportCapture& report) {
     EXPECT_EQ(report.result, 1);
     if (!report.deliveries.empty()) {
         EXPECT_TRUE(report.messageBoxes.empty());
         EXPECT_EQ(report.deliveries.size(), 5u);
-        const std::vector<_FACE> faces = report.Records<_FACE>(pm::FACES);
-        const std::vector<_FACEMAP> maps = report.Records<_FACEMAP>(pm::FACEMAPS);
+        const std::vector<_FACE> faces = report.Records<_FACE>(PM_FACES);
+        const std::vector<_FACEMAP> maps = report.Records<_FACEMAP>(PM_FACEMAPS);
         EXPECT_EQ(faces.size(), maps.size());
         for (size_t k = 0; k < maps.size(); ++k) EXPECT_EQ(maps[k].face, int32_t(k));
         return Outcome::Loads;
@@ -47,7 +47,7 @@ TEST(TruncationSweep, EveryCutBeforeTheEndFailsAndTrailingBytesAreIgnored) {
     bytes.insert(bytes.end(), 5, 0xAB);
     PluginHarness harness;
     for (size_t cut = 0; cut <= bytes.size(); ++cut) {
-        const ImportReport report = harness.Import(std::vector<uint8_t>(bytes.begin(), bytes.begin() + ptrdiff_t(cut)));
+        const ImportCapture report = harness.Import(std::vector<uint8_t>(bytes.begin(), bytes.begin() + ptrdiff_t(cut)));
         const Outcome outcome = Check(report);
         if (cut < 4) {
             EXPECT_EQ(BoxTexts(report), (std::vector<std::string>{NOT_MDL, LOAD_FAILED})) << "cut at " << cut;

@@ -11,7 +11,7 @@ namespace {
 
 using mdlwriter::Model;
 
-const std::vector<uint32_t> ALL_FIVE = {pm::FACES, pm::VERTICES, pm::ANIMATIONS, pm::TEXTURES, pm::FACEMAPS};
+const std::vector<uint32_t> ALL_FIVE = {PM_FACES, PM_VERTICES, PM_ANIMATIONS, PM_TEXTURES, PM_FACEMAPS};
 const char LOAD_FAILED[] = "Error loading *.mdl file";
 const char NOT_MDL[] = "Sorry, but this file iz not .MDL";
 const char GROUPS[] = "Sorry, but groups not supported in this plugin version";
@@ -40,7 +40,7 @@ void ExpectNoListsLeft() {
 
 TEST(ImportRun, AModelThatReadsWellIsDeliveredInOrderAndAccepted) {
     PluginHarness harness;
-    const ImportReport report = harness.Import(SmallModel(4, 3, {"stand1", "stand2", "run1"}, 2));
+    const ImportCapture report = harness.Import(SmallModel(4, 3, {"stand1", "stand2", "run1"}, 2));
     EXPECT_EQ(report.result, 1);
     EXPECT_TRUE(report.messageBoxes.empty());
     EXPECT_EQ(Sent(report), ALL_FIVE);
@@ -50,7 +50,7 @@ TEST(ImportRun, AModelThatReadsWellIsDeliveredInOrderAndAccepted) {
 
 TEST(ImportRun, AFileThatCannotBeOpenedGetsOnlyTheLoadFailure) {
     PluginHarness harness;
-    const ImportReport report = harness.ImportPath("/nonexistent/folder/model.mdl");
+    const ImportCapture report = harness.ImportPath("/nonexistent/folder/model.mdl");
     EXPECT_EQ(report.result, 1);
     ASSERT_EQ(report.messageBoxes.size(), 1u);
     ExpectLoadFailureBox(report.messageBoxes[0]);
@@ -63,7 +63,7 @@ TEST(ImportRun, AFolderAsThePathGetsOnlyTheLoadFailure) {
     char folder[] = "/tmp/mdlfolder.XXXXXX";
     ASSERT_NE(mkdtemp(folder), nullptr);
     PluginHarness harness;
-    const ImportReport report = harness.ImportPath(folder);
+    const ImportCapture report = harness.ImportPath(folder);
     rmdir(folder);
     EXPECT_EQ(report.result, 1);
     ASSERT_EQ(report.messageBoxes.size(), 1u);
@@ -81,7 +81,7 @@ class WrongMagic : public testing::TestWithParam<FileCase> {};
 
 TEST_P(WrongMagic, GetsTheReaderMessageThenTheLoadFailure) {
     PluginHarness harness;
-    const ImportReport report = harness.Import(GetParam().bytes);
+    const ImportCapture report = harness.Import(GetParam().bytes);
     EXPECT_EQ(report.result, 1);
     ASSERT_EQ(report.messageBoxes.size(), 2u);
     ExpectReaderBox(report.messageBoxes[0], NOT_MDL);
@@ -115,7 +115,7 @@ TEST(ImportRun, ASkinGroupAfterAGoodSkinStopsTheImport) {
     PluginHarness harness;
     Model model = SmallModel(3, 1, {"a1", "a2"}, 2);
     model.skins[1].type = 1;
-    const ImportReport report = harness.Import(model);
+    const ImportCapture report = harness.Import(model);
     EXPECT_EQ(report.result, 1);
     EXPECT_EQ(BoxTexts(report), (std::vector<std::string>{GROUPS, LOAD_FAILED}));
     ExpectReaderBox(report.messageBoxes[0], GROUPS);
@@ -128,7 +128,7 @@ TEST(ImportRun, AFrameGroupAsALaterFrameStopsTheImport) {
     PluginHarness harness;
     Model model = SmallModel(3, 2, {"a1", "a2", "a3"});
     model.frames[2].type = -1;
-    const ImportReport report = harness.Import(model);
+    const ImportCapture report = harness.Import(model);
     EXPECT_EQ(report.result, 1);
     EXPECT_EQ(BoxTexts(report), (std::vector<std::string>{GROUPS, LOAD_FAILED}));
     EXPECT_TRUE(report.deliveries.empty());
@@ -142,7 +142,7 @@ TEST_P(HostRefuses, StopsDeliveringAndSaysSo) {
     const size_t refused = GetParam();
     PluginHarness harness;
     harness.Host().Refuse(ALL_FIVE[refused]);
-    const ImportReport report = harness.Import(SmallModel(4, 2, {"a1", "a2"}));
+    const ImportCapture report = harness.Import(SmallModel(4, 2, {"a1", "a2"}));
     EXPECT_EQ(report.result, 0);
     EXPECT_EQ(Sent(report), std::vector<uint32_t>(ALL_FIVE.begin(), ALL_FIVE.begin() + ptrdiff_t(refused) + 1));
     for (size_t i = 0; i < refused; ++i) EXPECT_TRUE(report.deliveries[i].accepted);
@@ -157,19 +157,19 @@ TEST_P(HostRefuses, StopsDeliveringAndSaysSo) {
 
 INSTANTIATE_TEST_SUITE_P(EachMessage, HostRefuses, testing::Range(size_t(0), size_t(5)),
                          [](const testing::TestParamInfo<size_t>& param) {
-                             return std::string(FindDeliveryKind(ALL_FIVE[param.param])->name);
+                             return std::string(FindDelivery(ALL_FIVE[param.param])->name);
                          });
 
 TEST(ImportRun, BeforeAnyInitWindowBoxesHaveNoOwnerAndNoWindowAccepts) {
     PluginHarness harness;
     InitWindow(nullptr);
-    const ImportReport good = harness.Import(SmallModel(3, 1, {"a1"}));
+    const ImportCapture good = harness.Import(SmallModel(3, 1, {"a1"}));
     EXPECT_EQ(good.result, 0);
     EXPECT_TRUE(good.deliveries.empty());
     EXPECT_EQ(BoxTexts(good), std::vector<std::string>{"error executing dll function"});
     EXPECT_EQ(good.messageBoxes[0].owner, BoxOwner::None);
 
-    const ImportReport bad = harness.Import(WithMagic("RAPO"));
+    const ImportCapture bad = harness.Import(WithMagic("RAPO"));
     EXPECT_EQ(bad.result, 1);
     ASSERT_EQ(bad.messageBoxes.size(), 2u);
     EXPECT_EQ(bad.messageBoxes[0].owner, BoxOwner::None);
@@ -179,18 +179,18 @@ TEST(ImportRun, BeforeAnyInitWindowBoxesHaveNoOwnerAndNoWindowAccepts) {
 TEST(ImportRun, TwoRunsInARowDeliverOnlyTheSecondFilesRecords) {
     PluginHarness harness;
     harness.Import(SmallModel(6, 5, {"a1", "a2", "b1"}, 3));
-    const ImportReport second = harness.Import(SmallModel(3, 1, {"c1"}, 1));
-    EXPECT_EQ(second.Find(pm::FACES)->count, 1);
-    EXPECT_EQ(second.Find(pm::VERTICES)->count, 3);
-    EXPECT_EQ(second.Find(pm::ANIMATIONS)->count, 0);
-    EXPECT_EQ(second.Find(pm::TEXTURES)->count, 1);
-    EXPECT_EQ(second.Find(pm::FACEMAPS)->count, 1);
+    const ImportCapture second = harness.Import(SmallModel(3, 1, {"c1"}, 1));
+    EXPECT_EQ(second.Find(PM_FACES)->count, 1);
+    EXPECT_EQ(second.Find(PM_VERTICES)->count, 3);
+    EXPECT_EQ(second.Find(PM_ANIMATIONS)->count, 0);
+    EXPECT_EQ(second.Find(PM_TEXTURES)->count, 1);
+    EXPECT_EQ(second.Find(PM_FACEMAPS)->count, 1);
 }
 
 TEST(ImportRun, EmptyListsAreStillSentWithAValidAddress) {
     PluginHarness harness;
     Model empty;
-    const ImportReport report = harness.Import(empty);
+    const ImportCapture report = harness.Import(empty);
     EXPECT_EQ(report.result, 1);
     ASSERT_EQ(Sent(report), ALL_FIVE);
     for (const DeliverySeen& delivery : report.deliveries) {
@@ -203,7 +203,7 @@ TEST(ImportRun, ATruncatedFileIsALoadFailureWithoutAReaderMessage) {
     PluginHarness harness;
     std::vector<uint8_t> bytes = SmallModel(3, 1, {"a1", "a2"}).Bytes();
     bytes.resize(bytes.size() - 1);
-    const ImportReport report = harness.Import(bytes);
+    const ImportCapture report = harness.Import(bytes);
     EXPECT_EQ(report.result, 1);
     EXPECT_EQ(BoxTexts(report), std::vector<std::string>{LOAD_FAILED});
     EXPECT_TRUE(report.deliveries.empty());

@@ -10,28 +10,28 @@ using mdlwriter::Model;
 
 TEST(Reader, WithoutFramesGivesFacesAndTexturesButNoVerticesOrAnimations) {
     PluginHarness harness;
-    const ImportReport report = harness.Import(SmallModel(3, 2, {}));
+    const ImportCapture report = harness.Import(SmallModel(3, 2, {}));
     EXPECT_EQ(report.result, 1);
-    EXPECT_EQ(report.Find(pm::TEXTURES)->count, 1);
-    EXPECT_EQ(report.Find(pm::FACES)->count, 2);
-    EXPECT_EQ(report.Find(pm::FACEMAPS)->count, 2);
-    EXPECT_EQ(report.Find(pm::VERTICES)->count, 0);
-    EXPECT_EQ(report.Find(pm::ANIMATIONS)->count, 0);
+    EXPECT_EQ(report.Find(PM_TEXTURES)->count, 1);
+    EXPECT_EQ(report.Find(PM_FACES)->count, 2);
+    EXPECT_EQ(report.Find(PM_FACEMAPS)->count, 2);
+    EXPECT_EQ(report.Find(PM_VERTICES)->count, 0);
+    EXPECT_EQ(report.Find(PM_ANIMATIONS)->count, 0);
 }
 
 TEST(Reader, OneFrameGivesVerticesButNoAnimation) {
     PluginHarness harness;
-    const ImportReport report = harness.Import(SmallModel(5, 2, {"stand1"}));
-    EXPECT_EQ(report.Find(pm::VERTICES)->count, 5);
-    EXPECT_EQ(report.Find(pm::ANIMATIONS)->count, 0);
+    const ImportCapture report = harness.Import(SmallModel(5, 2, {"stand1"}));
+    EXPECT_EQ(report.Find(PM_VERTICES)->count, 5);
+    EXPECT_EQ(report.Find(PM_ANIMATIONS)->count, 0);
 }
 
 TEST(Reader, NoSkinsNoCallAndAnEmptyTextureList) {
     PluginHarness harness;
-    const ImportReport report = harness.Import(SmallModel(3, 1, {"a1"}, 0));
+    const ImportCapture report = harness.Import(SmallModel(3, 1, {"a1"}, 0));
     EXPECT_EQ(report.result, 1);
     EXPECT_TRUE(ScaleImageStandIn::calls.empty());
-    EXPECT_EQ(report.Find(pm::TEXTURES)->count, 0);
+    EXPECT_EQ(report.Find(PM_TEXTURES)->count, 0);
 }
 
 TEST(Reader, NegativeSkinAndFrameCountsMeanNoEntries) {
@@ -41,31 +41,31 @@ TEST(Reader, NegativeSkinAndFrameCountsMeanNoEntries) {
     std::vector<uint8_t> bytes = model.Bytes();
     mdlwriter::PatchInt32(bytes, mdlwriter::OFFSET_NUMSKINS, -5);
     mdlwriter::PatchInt32(bytes, mdlwriter::OFFSET_NUMFRAMES, -1);
-    const ImportReport report = harness.Import(bytes);
+    const ImportCapture report = harness.Import(bytes);
     EXPECT_EQ(report.result, 1);
     EXPECT_TRUE(report.messageBoxes.empty());
-    EXPECT_EQ(report.Find(pm::TEXTURES)->count, 0);
-    EXPECT_EQ(report.Find(pm::FACES)->count, 1);
-    EXPECT_EQ(report.Find(pm::VERTICES)->count, 0);
+    EXPECT_EQ(report.Find(PM_TEXTURES)->count, 0);
+    EXPECT_EQ(report.Find(PM_FACES)->count, 1);
+    EXPECT_EQ(report.Find(PM_VERTICES)->count, 0);
 }
 
 TEST(Reader, BytesAfterTheLastFrameAreIgnored) {
     PluginHarness harness;
     const Model model = SmallModel(4, 3, {"a1", "a2"});
-    const ImportReport plain = harness.Import(model);
+    const ImportCapture plain = harness.Import(model);
     std::vector<uint8_t> bytes = model.Bytes();
     bytes.insert(bytes.end(), 1000, 0xEE);
-    const ImportReport trailing = harness.Import(bytes);
+    const ImportCapture trailing = harness.Import(bytes);
     EXPECT_TRUE(trailing.messageBoxes.empty());
-    EXPECT_EQ(trailing.Find(pm::VERTICES)->records, plain.Find(pm::VERTICES)->records);
-    EXPECT_EQ(trailing.Find(pm::FACEMAPS)->records, plain.Find(pm::FACEMAPS)->records);
+    EXPECT_EQ(trailing.Find(PM_VERTICES)->records, plain.Find(PM_VERTICES)->records);
+    EXPECT_EQ(trailing.Find(PM_FACEMAPS)->records, plain.Find(PM_FACEMAPS)->records);
 }
 
 TEST(Reader, ACutInsideTheHeaderAfterTheMagicIsASilentFailure) {
     PluginHarness harness;
     std::vector<uint8_t> bytes = SmallModel(3, 1, {"a1"}).Bytes();
     bytes.resize(40);
-    const ImportReport report = harness.Import(bytes);
+    const ImportCapture report = harness.Import(bytes);
     EXPECT_EQ(BoxTexts(report), std::vector<std::string>{"Error loading *.mdl file"});
 }
 

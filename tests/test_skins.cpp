@@ -6,6 +6,7 @@
 
 #include "mdl/palette.h"
 #include "plugin_harness.h"
+#include "sha256.h"
 
 namespace {
 
@@ -58,14 +59,14 @@ TEST(Skins, EveryIndexSelectsItsOwnEntry) {
 
 TEST(Skins, EachSkinIsOneCallWithANewBufferAndOneTextureInFileOrder) {
     PluginHarness harness;
-    const ImportReport report = harness.Import(Skins(2, 1, {{1, 2}, {3, 4}, {5, 6}}));
+    const ImportCapture report = harness.Import(Skins(2, 1, {{1, 2}, {3, 4}, {5, 6}}));
     const auto& calls = ScaleImageStandIn::calls;
     ASSERT_EQ(calls.size(), 3u);
     for (size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(Bytes(calls[i].pixels), Bytes({QUAKE_PALETTE[2 * i + 1], QUAKE_PALETTE[2 * i + 2]}));
         for (size_t j = 0; j < i; ++j) EXPECT_NE(calls[i].address, calls[j].address);
     }
-    const std::vector<_TEXTURE> textures = report.Records<_TEXTURE>(pm::TEXTURES);
+    const std::vector<_TEXTURE> textures = report.Records<_TEXTURE>(PM_TEXTURES);
     ASSERT_EQ(textures.size(), 3u);
     char expectedName[516] = "texture";
     for (size_t i = 0; i < 3; ++i) {
@@ -77,20 +78,20 @@ TEST(Skins, EachSkinIsOneCallWithANewBufferAndOneTextureInFileOrder) {
 
 TEST(Skins, ZeroSizeSkinStillCallsScaleImageAndGivesATexture) {
     PluginHarness harness;
-    const ImportReport report = harness.Import(Skins(0, 7, {{}, {}}));
+    const ImportCapture report = harness.Import(Skins(0, 7, {{}, {}}));
     EXPECT_EQ(report.result, 1);
     ASSERT_EQ(ScaleImageStandIn::calls.size(), 2u);
     EXPECT_EQ(ScaleImageStandIn::calls[0].width, 0);
     EXPECT_EQ(ScaleImageStandIn::calls[0].height, 7);
     EXPECT_NE(ScaleImageStandIn::calls[0].address, nullptr);
-    EXPECT_EQ(report.Find(pm::TEXTURES)->count, 2);
+    EXPECT_EQ(report.Find(PM_TEXTURES)->count, 2);
 }
 
 TEST(Skins, NullResultIsStoredAsItIs) {
     PluginHarness harness;
     ScaleImageStandIn::returnNull = true;
-    const ImportReport report = harness.Import(Skins(2, 2, {{0, 1, 2, 3}}));
-    const std::vector<_TEXTURE> textures = report.Records<_TEXTURE>(pm::TEXTURES);
+    const ImportCapture report = harness.Import(Skins(2, 2, {{0, 1, 2, 3}}));
+    const std::vector<_TEXTURE> textures = report.Records<_TEXTURE>(PM_TEXTURES);
     ASSERT_EQ(textures.size(), 1u);
     EXPECT_EQ(textures[0].pixels, nullptr);
 }
@@ -125,7 +126,7 @@ class BadSkins : public testing::TestWithParam<BadSkinCase> {};
 
 TEST_P(BadSkins, AreRefusedWithoutATextureFromMissingBytes) {
     PluginHarness harness;
-    const ImportReport report = harness.Import(GetParam().bytes);
+    const ImportCapture report = harness.Import(GetParam().bytes);
     EXPECT_EQ(report.result, 1);
     EXPECT_EQ(BoxTexts(report), std::vector<std::string>{"Error loading *.mdl file"});
     EXPECT_TRUE(report.deliveries.empty());

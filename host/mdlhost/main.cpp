@@ -11,26 +11,11 @@
 #include <CLI/CLI.hpp>
 
 #include "export_scene.h"
+#include "plugin_exports.h"
 #include "recording_host.h"
 #include "tovra_main.h"
 
 namespace {
-
-struct PluginExports {
-    int (*GetType)();
-    const char* (*ReturnLabel)(int);
-    int (*InitWindow)(HWND);
-    int (*ExecFunction)(const char*);
-    const char* (*GetInfo)(int);
-    int (*ReturnData)(int, int);
-};
-
-template <typename Function>
-bool Resolve(void* module, const char* name, Function& function) {
-    function = reinterpret_cast<Function>(dlsym(module, name));
-    if (function == nullptr) std::cerr << "mdlhost: the plug-in does not export " << name << "\n";
-    return function != nullptr;
-}
 
 std::string Beside(const std::string& file) {
     std::vector<char> self(4096);
@@ -55,23 +40,28 @@ int main(int argc, char** argv) {
     std::string exportDir;
     ExportOptions exportOptions;
     std::string interpolation = "step";
+    std::string normals = "smooth";
     app.add_option("file", file, "model file to import (default: the bundled sample)");
     app.add_flag("--json", json, "print the JSON dump instead of the report");
     app.add_option("--refuse", refused, "make the host window refuse this delivery (PM_FACES, PM_VERTICES, "
                                         "PM_ANIMATIONS, PM_TEXTURES, PM_FACEMAPS); may be repeated")
         ->allow_extra_args(false)
         ->check([](const std::string& name) {
-            return FindDeliveryKind(name) ? std::string() : "not a delivery message: " + name;
+            return FindDelivery(name.c_str()) ? std::string() : "not a delivery message: " + name;
         });
     app.add_option("--export", exportDir,
                    "write what the host received to this folder: model.glb (binary glTF with every skin and "
                    "animation), and model.obj with its skins as PNG");
     app.add_option("--export-interpolation", interpolation, "animation playback in model.glb: step (default) or linear")
         ->check(CLI::IsMember({"step", "linear"}));
+    app.add_option("--export-normals", normals,
+                   "normals in the export: smooth (default), per point and frame, or none for smaller files")
+        ->check(CLI::IsMember({"smooth", "none"}));
     app.add_flag("--export-frames", exportOptions.frames, "also write every animation frame as an OBJ under frames/");
     app.add_option("--plugin", pluginPath, "plug-in module to load");
     CLI11_PARSE(app, argc, argv);
     exportOptions.interpolation = interpolation == "linear" ? Interpolation::Linear : Interpolation::Step;
+    exportOptions.normals = normals == "smooth";
 
     void* module = dlopen(pluginPath.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (module == nullptr) {
@@ -79,15 +69,15 @@ int main(int argc, char** argv) {
         return 2;
     }
     PluginExports plugin{};
-    if (!Resolve(module, "GetType", plugin.GetType) || !Resolve(module, "ReturnLabel", plugin.ReturnLabel) ||
-        !Resolve(module, "InitWindow", plugin.InitWindow) || !Resolve(module, "ExecFunction", plugin.ExecFunction) ||
-        !Resolve(module, "GetInfo", plugin.GetInfo) || !Resolve(module, "ReturnData", plugin.ReturnData))
+    if (const char* missing = ResolveExports([module](const char* name, int) { return dlsym(module, name); }, plugin)) {
+        std::cerr << "mdlhost: the plug-in does not export " << missing << "\n";
         return 2;
+    }
 
     int status = 0;
     {
         RecordingHost host;
-        for (const std::string& name : refused) host.Refuse(FindDeliveryKind(name)->message);
+        for (const std::string& name : refused) host.Refuse(FindDelivery(name.c_str())->message);
         SetScaleImageObserver(NoteScaleImage, &host);
 
         const int type = plugin.GetType();
@@ -97,21 +87,19 @@ int main(int argc, char** argv) {
         plugin.InitWindow(host.Window());
         const int result = plugin.ExecFunction(file.c_str());
 
-        ImportReport report = host.Take();
-        report.file = file;
-        report.result = result;
+        ImportCapture capture = host.Take();
+        capture.file = file;
+        capture.result = result;
         SetScaleImageObserver(nullptr, nullptr);
+        const ReceivedModel model = ReceiveModel(capture);
 
-        if (!exportDir.empty() && !ExportScene(report, exportDir, exportOptions, std::cerr)) status = 1;
+        if (!exportDir.empty() && !ExportScene(model, exportDir, exportOptions, std::cerr)) status = 1;
         if (json) {
-            std::cout << ReportJson(report);
+            std::cout << ReportJson(model);
         } else {
-            std::cout << "Plug-in type: " << type << "\nFilter: " << label << "\n" << ReportText(report, description);
+            std::cout << "Plug-in type: " << type << "\nFilter: " << label << "\n" << ReportText(model, description);
         }
-        bool delivered = result == 1 && report.messageBoxes.empty() && report.deliveries.size() == 5;
-        for (const DeliverySeen& delivery : report.deliveries) delivered &= delivery.accepted;
-        if (!delivered) status = 1;
-        FreeOfferedAnimationData(report);
+        if (!model.Succeeded()) status = 1;
     }
     ReleaseScaledImages();
     dlclose(module);

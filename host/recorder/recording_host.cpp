@@ -4,20 +4,14 @@
 
 RecordingHost::RecordingHost() {
     window = winstub::CreateWindow([this](HWND, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
-        DeliverySeen delivery =
-            CopyDelivery(message, reinterpret_cast<const void*>(wParam), static_cast<int32_t>(lParam));
-        delivery.accepted = refused.count(message) == 0;
-        delivery.environment = ReadFloatingPointState();
-        report.deliveries.push_back(std::move(delivery));
-        return report.deliveries.back().accepted ? 1 : 0;
+        if (!IsPrivateMessage(message)) return 0;
+        return capture.NoteDelivery(message, reinterpret_cast<const void*>(wParam), static_cast<int32_t>(lParam),
+                                    refused.count(message) == 0);
     });
-    previousPresenter = winstub::SetMessageBoxPresenter([this](HWND owner, const char* text, const char* caption,
-                                                               UINT type) {
-        const BoxOwner boxOwner = owner == nullptr ? BoxOwner::None : owner == window ? BoxOwner::Host : BoxOwner::Other;
-        report.messageBoxes.push_back(
-            MessageBoxSeen{boxOwner, text, caption ? std::optional<std::string>(caption) : std::nullopt, type,
-                           ReadFloatingPointState()});
-    });
+    previousPresenter = winstub::SetMessageBoxPresenter(
+        [this](HWND owner, const char* text, const char* caption, UINT type) {
+            capture.NoteMessageBox(owner, window, text, caption, type, ReadFloatingPointState());
+        });
 }
 
 RecordingHost::~RecordingHost() {
@@ -25,8 +19,8 @@ RecordingHost::~RecordingHost() {
     winstub::DestroyWindow(window);
 }
 
-ImportReport RecordingHost::Take() { return std::exchange(report, ImportReport{}); }
+ImportCapture RecordingHost::Take() { return std::exchange(capture, ImportCapture{}); }
 
 void RecordingHost::NoteScaleImage(const _COLOR* pixels, int width, int height, const char* result) {
-    report.scaleImageCalls.push_back(CopyScaleImageCall(pixels, width, height, result));
+    capture.NoteScaleImage(pixels, width, height, result);
 }

@@ -1,12 +1,12 @@
-// A Linux host window for the plug-in: it copies every delivered list while
-// handling its message, answers with the verdict it is told, records the
-// message boxes shown and the ScaleImage calls made. Used by the reference
-// host program and by the tests.
+// A Linux host window for the plug-in: it hands every message and message box
+// to its capture, answers deliveries with the verdict it is told, and
+// records the ScaleImage calls it is shown. Used by the reference host
+// program and by the tests.
 #pragma once
 
 #include <set>
 
-#include "import_report.h"
+#include "capture.h"
 #include "winstub.h"
 
 class RecordingHost {
@@ -20,8 +20,8 @@ public:
     HWND Window() const { return window; }
     void Refuse(uint32_t message) { refused.insert(message); }
 
-    // Everything seen since the last Take, which starts a new report.
-    ImportReport Take();
+    // Everything seen since the last Take, which starts a new capture.
+    ImportCapture Take();
 
     // Records a ScaleImage call: for the host's own image function, or a
     // test's stand-in.
@@ -30,6 +30,6 @@ public:
 private:
     HWND window;
     std::set<uint32_t> refused;
-    ImportReport report;
+    ImportCapture capture;
     winstub::MessageBoxPresenter previousPresenter;
 };

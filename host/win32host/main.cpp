@@ -8,6 +8,7 @@
 #include <string>
 
 #include "win32_host.h"
+#include "writers.h"
 
 int main(int argc, char** argv) {
     bool json = false;
@@ -16,8 +17,8 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--json") == 0) {
             json = true;
-        } else if (std::strcmp(argv[i], "--refuse") == 0 && i + 1 < argc && FindDeliveryKind(argv[i + 1])) {
-            host.Refuse(FindDeliveryKind(argv[++i])->message);
+        } else if (std::strcmp(argv[i], "--refuse") == 0 && i + 1 < argc && FindDelivery(argv[i + 1])) {
+            host.Refuse(FindDelivery(argv[++i])->message);
         } else if (file.empty() && argv[i][0] != '-') {
             file = argv[i];
         } else {
@@ -31,9 +32,9 @@ int main(int argc, char** argv) {
     }
     // Byte for byte what the Linux host prints: no CR before each LF.
     _setmode(_fileno(stdout), _O_BINARY);
-    const ImportReport report = host.Run(file);
-    const std::string out = json ? ReportJson(report) : ReportText(report, host.Plugin().GetInfo(1));
+    const ImportCapture capture = host.Run(file);
+    const ReceivedModel model = ReceiveModel(capture);
+    const std::string out = json ? ReportJson(model) : ReportText(model, host.Plugin().GetInfo(1));
     std::fwrite(out.data(), 1, out.size(), stdout);
-    FreeOfferedAnimationData(report);
     return 0;
 }

@@ -13,16 +13,6 @@ constexpr int MESSAGE_TEXT_ID = 0xFFFF;
 // The host whose window and hook are live; one at a time, on one thread.
 Win32Host* activeHost = nullptr;
 
-template <typename Function>
-bool Resolve(HMODULE module, const char* name, WORD ordinal, Function& byName, Function& byOrdinal,
-             std::string& error) {
-    byName = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-    byOrdinal = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(ordinal))));
-    if (byName == nullptr) error = std::string("no export named ") + name;
-    else if (byOrdinal != byName) error = std::string(name) + " is not at ordinal " + std::to_string(ordinal);
-    return error.empty();
-}
-
 // The icon a message box shows, as the MB_ICON flag that asks for it.
 uint32_t IconOf(HWND box) {
     HWND child = nullptr;
@@ -45,12 +35,21 @@ Win32Host::Win32Host(const char* plugin) {
         error = std::string("cannot load ") + plugin + " (error " + std::to_string(GetLastError()) + ")";
         return;
     }
-    Resolve(module, "GetType", 1, byName.GetType, byOrdinal.GetType, error) &&
-        Resolve(module, "ReturnLabel", 2, byName.ReturnLabel, byOrdinal.ReturnLabel, error) &&
-        Resolve(module, "InitWindow", 3, byName.InitWindow, byOrdinal.InitWindow, error) &&
-        Resolve(module, "ExecFunction", 4, byName.ExecFunction, byOrdinal.ExecFunction, error) &&
-        Resolve(module, "GetInfo", 5, byName.GetInfo, byOrdinal.GetInfo, error) &&
-        Resolve(module, "ReturnData", 6, byName.ReturnData, byOrdinal.ReturnData, error);
+    // Each export by name, which must be the export at its ordinal too.
+    const auto byNameAtOrdinal = [this](const char* name, int ordinal) -> void* {
+        void* named = reinterpret_cast<void*>(GetProcAddress(module, name));
+        if (named != nullptr && named != reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(ordinal)))) {
+            error = std::string(name) + " is not at ordinal " + std::to_string(ordinal);
+            return nullptr;
+        }
+        return named;
+    };
+    const auto atOrdinal = [this](const char*, int ordinal) {
+        return reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(ordinal)));
+    };
+    const char* missing = ResolveExports(byNameAtOrdinal, byName);
+    if (missing == nullptr) missing = ResolveExports(atOrdinal, byOrdinal);
+    if (missing != nullptr && error.empty()) error = std::string("no export named ") + missing;
 
     static bool registered = false;
     if (!registered) {
@@ -77,12 +76,12 @@ Win32Host::~Win32Host() {
     ReleaseScaledImages();
 }
 
-ImportReport Win32Host::Run(const char* path, bool initWindow) {
-    report = ImportReport{};
+ImportCapture Win32Host::Run(const char* path, bool initWindow) {
+    capture = ImportCapture{};
     boxesSeen.clear();
     if (initWindow) byName.InitWindow(window);
     const int result = byName.ExecFunction(path);
-    ImportReport seen = std::exchange(report, ImportReport{});
+    ImportCapture seen = std::exchange(capture, ImportCapture{});
     seen.file = path != nullptr ? path : "";
     seen.result = result;
     return seen;
@@ -90,15 +89,11 @@ ImportReport Win32Host::Run(const char* path, bool initWindow) {
 
 LRESULT CALLBACK Win32Host::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     Win32Host* host = activeHost;
-    if (host == nullptr || hwnd != host->window || FindDeliveryKind(message) == nullptr)
+    if (host == nullptr || hwnd != host->window || !IsPrivateMessage(message))
         return DefWindowProcA(hwnd, message, wParam, lParam);
-    // The records are released after the message: copy them now.
-    const FloatingPointState environment = ReadFloatingPointState();
-    DeliverySeen delivery = CopyDelivery(message, reinterpret_cast<const void*>(wParam), static_cast<int32_t>(lParam));
-    delivery.accepted = host->refused.count(message) == 0;
-    delivery.environment = environment;
-    host->report.deliveries.push_back(std::move(delivery));
-    return host->report.deliveries.back().accepted ? 1 : 0;
+    // The records are released after the message: the capture copies them now.
+    return host->capture.NoteDelivery(message, reinterpret_cast<const void*>(wParam), static_cast<int32_t>(lParam),
+                                      host->refused.count(message) == 0);
 }
 
 LRESULT CALLBACK Win32Host::CbtProc(int code, WPARAM wParam, LPARAM lParam) {
@@ -118,13 +113,11 @@ void Win32Host::NoteBox(HWND box) {
     char text[1024] = {};
     GetWindowTextA(box, caption, sizeof caption);
     GetDlgItemTextA(box, MESSAGE_TEXT_ID, text, sizeof text);
-    const HWND owner = GetWindow(box, GW_OWNER);
-    const BoxOwner boxOwner = owner == nullptr ? BoxOwner::None : owner == window ? BoxOwner::Host : BoxOwner::Other;
-    report.messageBoxes.push_back(MessageBoxSeen{boxOwner, text, std::string(caption), IconOf(box), environment});
+    capture.NoteMessageBox(GetWindow(box, GW_OWNER), window, text, caption, IconOf(box), environment);
     PostMessageA(box, WM_COMMAND, IDOK, 0);
 }
 
 void Win32Host::NoteScaleImage(void* context, const _COLOR* pixels, int width, int height, const char* result) {
     Win32Host* host = static_cast<Win32Host*>(context);
-    host->report.scaleImageCalls.push_back(CopyScaleImageCall(pixels, width, height, result));
+    host->capture.NoteScaleImage(pixels, width, height, result);
 }

@@ -1,7 +1,7 @@
 // A Win32 host for the plug-in DLL, doing what the host application does:
 // loads the module, resolves its exports by name and by ordinal, gives it a
-// real top-level window whose procedure copies every delivered list while
-// handling its message, and watches the message boxes the user would see
+// real top-level window whose procedure hands every private message to its
+// capture, and watches the message boxes the user would see
 // (caption, text, owner, icon), closing each with OK.
 #pragma once
 
@@ -10,16 +10,8 @@
 #include <set>
 #include <string>
 
-#include "import_report.h"
-
-struct PluginExports {
-    int(__cdecl* GetType)();
-    const char*(__cdecl* ReturnLabel)(int);
-    int(__cdecl* InitWindow)(HWND);
-    int(__cdecl* ExecFunction)(const char*);
-    const char*(__cdecl* GetInfo)(int);
-    int(__cdecl* ReturnData)(int, int);
-};
+#include "capture.h"
+#include "plugin_exports.h"
 
 class Win32Host {
 public:
@@ -40,8 +32,8 @@ public:
     void Refuse(uint32_t message) { refused.insert(message); }
 
     // One ExecFunction; InitWindow with this host's window first unless told not to.
-    ImportReport Run(const char* path, bool initWindow = true);  // as a host passes it: may be null
-    ImportReport Run(const std::string& path, bool initWindow = true) { return Run(path.c_str(), initWindow); }
+    ImportCapture Run(const char* path, bool initWindow = true);  // as a host passes it: may be null
+    ImportCapture Run(const std::string& path, bool initWindow = true) { return Run(path.c_str(), initWindow); }
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -57,5 +49,5 @@ private:
     HHOOK hook = nullptr;
     std::set<uint32_t> refused;
     std::set<HWND> boxesSeen;
-    ImportReport report;
+    ImportCapture capture;
 };

@@ -1,6 +1,7 @@
 // libFuzzer target: one whole import run on arbitrary bytes, as a host runs
-// it: a window that accepts every list and drops the records, and a
-// ScaleImage that takes the pixels and returns a buffer of its own.
+// it: a window whose capture accepts every list, and a ScaleImage that takes
+// the pixels and returns a buffer of its own. Then the host side reads what
+// it received: the model and the JSON dump.
 #include <unistd.h>
 
 #include <cstdint>
@@ -11,7 +12,7 @@
 #include <vector>
 
 #include "plugin/exports.h"
-#include "records/host_records.h"
+#include "writers.h"
 
 namespace {
 
@@ -19,18 +20,14 @@ std::vector<char*> scaled;
 
 struct FuzzHost {
     FuzzHost() : path("/tmp/mdlfuzz." + std::to_string(getpid()) + ".mdl") {
-        window = winstub::CreateWindow([](HWND, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
-            // The host's part: animation data offered to it is its own.
-            if (message == WM_USER + 224) {
-                const auto* animations = reinterpret_cast<const _ANIMATION*>(wParam);
-                for (LPARAM i = 0; i < lParam; ++i) std::free(animations[i].data);
-            }
-            return 1;
+        window = winstub::CreateWindow([this](HWND, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+            return capture.NoteDelivery(message, reinterpret_cast<const void*>(wParam), int32_t(lParam), true);
         });
         InitWindow(window);
     }
     std::string path;
     HWND window;
+    ImportCapture capture;
 };
 
 }  // namespace
@@ -53,6 +50,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const int result = ExecFunction(host.path.c_str());
     if (result != 1) std::abort();  // the window accepts everything
+    host.capture.result = result;
+    ReportJson(host.capture);
+    host.capture = ImportCapture{};
     for (char* buffer : scaled) std::free(buffer);
     scaled.clear();
     return 0;

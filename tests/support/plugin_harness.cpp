@@ -52,21 +52,19 @@ PluginHarness::PluginHarness() {
 }
 
 PluginHarness::~PluginHarness() {
-    for (const ImportReport& report : reports) FreeOfferedAnimationData(report);
     ScaleImageStandIn::Reset();
     activeHost = nullptr;
 }
 
-ImportReport PluginHarness::ImportPath(const char* path) {
+ImportCapture PluginHarness::ImportPath(const char* path) {
     const int result = ExecFunction(path);
-    ImportReport report = host.Take();
-    report.file = path != nullptr ? path : "";
-    report.result = result;
-    reports.push_back(report);
-    return report;
+    ImportCapture capture = host.Take();
+    capture.file = path != nullptr ? path : "";
+    capture.result = result;
+    return capture;
 }
 
-ImportReport PluginHarness::Import(const std::vector<uint8_t>& bytes) {
+ImportCapture PluginHarness::Import(const std::vector<uint8_t>& bytes) {
     TempFile file(bytes);
     return ImportPath(file.Path());
 }
@@ -89,13 +87,13 @@ mdlwriter::Model SmallModel(int numverts, int numtris, const std::vector<std::st
     return model;
 }
 
-std::vector<std::string> BoxTexts(const ImportReport& report) {
+std::vector<std::string> BoxTexts(const ImportCapture& report) {
     std::vector<std::string> texts;
     for (const MessageBoxSeen& box : report.messageBoxes) texts.push_back(box.text);
     return texts;
 }
 
-std::vector<uint32_t> Sent(const ImportReport& report) {
+std::vector<uint32_t> Sent(const ImportCapture& report) {
     std::vector<uint32_t> codes;
     for (const DeliverySeen& delivery : report.deliveries) codes.push_back(delivery.message);
     return codes;

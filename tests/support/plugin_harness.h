@@ -48,15 +48,14 @@ public:
 
     RecordingHost& Host() { return host; }
 
-    // One ExecFunction on these bytes; the report holds what the host saw.
-    ImportReport Import(const std::vector<uint8_t>& bytes);
-    ImportReport Import(const mdlwriter::Model& model) { return Import(model.Bytes()); }
-    ImportReport ImportPath(const std::string& path) { return ImportPath(path.c_str()); }
-    ImportReport ImportPath(const char* path);  // as the host passes it: may be null
+    // One ExecFunction on these bytes; the capture holds what the host saw.
+    ImportCapture Import(const std::vector<uint8_t>& bytes);
+    ImportCapture Import(const mdlwriter::Model& model) { return Import(model.Bytes()); }
+    ImportCapture ImportPath(const std::string& path) { return ImportPath(path.c_str()); }
+    ImportCapture ImportPath(const char* path);  // as the host passes it: may be null
 
 private:
     RecordingHost host;
-    std::vector<ImportReport> reports;  // their animation data is freed at the end
 };
 
 // A small valid model: numverts vertices, numtris triangles over them, one
@@ -70,6 +69,6 @@ std::string CaseName(const testing::TestParamInfo<Case>& param) {
 }
 
 // The texts of message boxes, in order, for compact assertions.
-std::vector<std::string> BoxTexts(const ImportReport& report);
+std::vector<std::string> BoxTexts(const ImportCapture& report);
 // The delivery message codes, in send order.
-std::vector<uint32_t> Sent(const ImportReport& report);
+std::vector<uint32_t> Sent(const ImportCapture& report);

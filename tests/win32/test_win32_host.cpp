@@ -10,6 +10,7 @@
 #include "fp_state.h"
 #include "mdl_writer.h"
 #include "win32_host.h"
+#include "writers.h"
 
 namespace {
 
@@ -54,12 +55,10 @@ class Win32Import : public testing::Test {
 protected:
     void SetUp() override { ASSERT_EQ(host.Error(), ""); }
 
-    ImportReport Run(const Model& model, bool initWindow = true) { return Run(model.Bytes(), initWindow); }
-    ImportReport Run(const std::vector<uint8_t>& bytes, bool initWindow = true) {
+    ImportCapture Run(const Model& model, bool initWindow = true) { return Run(model.Bytes(), initWindow); }
+    ImportCapture Run(const std::vector<uint8_t>& bytes, bool initWindow = true) {
         TempModel file(bytes);
-        ImportReport report = host.Run(file.path, initWindow);
-        FreeOfferedAnimationData(report);
-        return report;
+        return host.Run(file.path, initWindow);
     }
 
     void ExpectBox(const MessageBoxSeen& box, const char* text, const char* caption, uint32_t icon, BoxOwner owner) {
@@ -70,7 +69,7 @@ protected:
     }
 
     // The reader's own box, then the run's load failure; nothing delivered.
-    void ExpectRefused(const ImportReport& report, const char* readerText, BoxOwner owner) {
+    void ExpectRefused(const ImportCapture& report, const char* readerText, BoxOwner owner) {
         EXPECT_EQ(report.result, 1);
         EXPECT_TRUE(report.deliveries.empty());
         ASSERT_EQ(report.messageBoxes.size(), 2u);
@@ -100,10 +99,10 @@ TEST_F(Win32Import, TextsByteForByte) {
 }
 
 TEST_F(Win32Import, AModelThatReadsWellIsDeliveredToTheWindow) {
-    const ImportReport report = Run(Figure());
+    const ImportCapture report = Run(Figure());
     EXPECT_EQ(report.result, 1);
     EXPECT_TRUE(report.messageBoxes.empty());
-    const uint32_t order[] = {pm::FACES, pm::VERTICES, pm::ANIMATIONS, pm::TEXTURES, pm::FACEMAPS};
+    const uint32_t order[] = {PM_FACES, PM_VERTICES, PM_ANIMATIONS, PM_TEXTURES, PM_FACEMAPS};
     const int32_t counts[] = {2, 3, 2, 1, 2};
     ASSERT_EQ(report.deliveries.size(), 5u);
     for (size_t i = 0; i < 5; ++i) {
@@ -112,7 +111,7 @@ TEST_F(Win32Import, AModelThatReadsWellIsDeliveredToTheWindow) {
         EXPECT_TRUE(report.deliveries[i].accepted);
     }
     ASSERT_EQ(report.scaleImageCalls.size(), 1u);
-    EXPECT_EQ(report.Records<_TEXTURE>(pm::TEXTURES)[0].pixels, report.scaleImageCalls[0].result);
+    EXPECT_EQ(report.Records<_TEXTURE>(PM_TEXTURES)[0].pixels, report.scaleImageCalls[0].result);
 }
 
 TEST_F(Win32Import, WrongMagicShowsTheReaderBoxThenTheLoadFailure) {
@@ -125,7 +124,7 @@ TEST_F(Win32Import, WrongMagicShowsTheReaderBoxThenTheLoadFailure) {
 TEST_F(Win32Import, AFolderAsThePathGetsOnlyTheLoadFailure) {
     char folder[MAX_PATH];
     ASSERT_NE(GetTempPathA(MAX_PATH, folder), 0u);
-    const ImportReport report = host.Run(folder);
+    const ImportCapture report = host.Run(folder);
     EXPECT_EQ(report.result, 1);
     EXPECT_TRUE(report.deliveries.empty());
     ASSERT_EQ(report.messageBoxes.size(), 1u);
@@ -134,7 +133,7 @@ TEST_F(Win32Import, AFolderAsThePathGetsOnlyTheLoadFailure) {
 
 TEST_F(Win32Import, NullAndEmptyPathsAreAFileThatCannotBeOpened) {
     for (const char* path : {static_cast<const char*>(nullptr), ""}) {
-        const ImportReport report = host.Run(path);
+        const ImportCapture report = host.Run(path);
         EXPECT_EQ(report.result, 1);
         EXPECT_TRUE(report.deliveries.empty());
         ASSERT_EQ(report.messageBoxes.size(), 1u);
@@ -172,12 +171,12 @@ TEST_F(Win32Import, AHostThatTrapsGetsTheRecordsAnyHostGetsAndKeepsItsState) {
     const FloatingPointState usual = ReadFloatingPointState();
     const uint16_t precisions[] = {X87_PRECISION_64_BITS, X87_PRECISION_24_BITS};
     for (const std::vector<uint8_t>& bytes : files) {
-        ImportReport plain = Run(bytes);
+        ImportCapture plain = Run(bytes);
         plain.file.clear();
         for (uint16_t precision : precisions) {
             const FloatingPointState trapping = TrappingState(usual, precision, ROUND_TO_NEAREST);
             WriteFloatingPointControl(trapping);
-            ImportReport report = Run(bytes);
+            ImportCapture report = Run(bytes);
             const FloatingPointState after = ReadFloatingPointState();
             WriteFloatingPointControl(usual);
 
@@ -199,7 +198,7 @@ TEST_F(Win32Import, BoxesShowWithTheHostsState) {
     const FloatingPointState usual = ReadFloatingPointState();
     const FloatingPointState trapping = TrappingState(usual, X87_PRECISION_24_BITS, ROUND_TO_NEAREST);
     WriteFloatingPointControl(trapping);
-    const ImportReport report = Run(bytes);
+    const ImportCapture report = Run(bytes);
     WriteFloatingPointControl(usual);
     ASSERT_EQ(report.messageBoxes.size(), 2u);
     // By the time a box can be seen, the system's own box code has raised
@@ -226,11 +225,10 @@ TEST_F(Win32Import, APathInTheRussianCodePageImportsLikeAnAsciiOne) {
     const std::wstring widePath = std::wstring(wideTemp) + L"\u041C\u043E\u0434\u0435\u043B\u0438\\\u043E\u0433\u0440.mdl";
     EXPECT_NE(GetFileAttributesW(widePath.c_str()), INVALID_FILE_ATTRIBUTES);
 
-    ImportReport cyrillic = host.Run(path);
-    FreeOfferedAnimationData(cyrillic);
+    ImportCapture cyrillic = host.Run(path);
     DeleteFileA(path.c_str());
     RemoveDirectoryA(folder.c_str());
-    ImportReport ascii = Run(Figure());
+    ImportCapture ascii = Run(Figure());
 
     EXPECT_EQ(cyrillic.result, 1);
     EXPECT_TRUE(cyrillic.messageBoxes.empty());
@@ -282,13 +280,13 @@ TEST_F(Win32Import, FrameGroupShowsTheGroupsBoxThenTheLoadFailure) {
 }
 
 TEST_F(Win32Import, RefusedAnimationsStopTheDeliveries) {
-    host.Refuse(pm::ANIMATIONS);
-    const ImportReport report = Run(Figure());
+    host.Refuse(PM_ANIMATIONS);
+    const ImportCapture report = Run(Figure());
     EXPECT_EQ(report.result, 0);
     ASSERT_EQ(report.deliveries.size(), 3u);
-    EXPECT_EQ(report.deliveries[0].message, pm::FACES);
-    EXPECT_EQ(report.deliveries[1].message, pm::VERTICES);
-    EXPECT_EQ(report.deliveries[2].message, pm::ANIMATIONS);
+    EXPECT_EQ(report.deliveries[0].message, PM_FACES);
+    EXPECT_EQ(report.deliveries[1].message, PM_VERTICES);
+    EXPECT_EQ(report.deliveries[2].message, PM_ANIMATIONS);
     EXPECT_FALSE(report.deliveries[2].accepted);
     ASSERT_EQ(report.messageBoxes.size(), 1u);
     // No caption of its own: the system's default title.
@@ -296,7 +294,7 @@ TEST_F(Win32Import, RefusedAnimationsStopTheDeliveries) {
 }
 
 TEST_F(Win32Import, BeforeInitWindowNothingIsDeliveredAndBoxesHaveNoOwner) {
-    const ImportReport good = Run(Figure(), false);
+    const ImportCapture good = Run(Figure(), false);
     EXPECT_EQ(good.result, 0);
     EXPECT_TRUE(good.deliveries.empty());
     ASSERT_EQ(good.messageBoxes.size(), 1u);

@@ -1,11 +1,10 @@
-// The one definition of the image and glTF libraries that the export and its
-// tests use: stb for PNG, tinygltf (on the same nlohmann-json and stb) for
-// the GLB container and for reading it back.
+// The one definition of the image reader and the glTF library that the
+// export and its tests use: tinygltf (on the same nlohmann-json and stb) for
+// the GLB container and for reading it back. The image writer is png.cpp's.
 #include <nlohmann/json.hpp>
 
 #define STB_IMAGE_IMPLEMENTATION
 #include <stb/stb_image.h>
-#define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb/stb_image_write.h>
 
 #define TINYGLTF_IMPLEMENTATION

@@ -1,6 +1,6 @@
 #include <nettle/sha2.h>
 
-#include "import_report.h"
+#include "sha256.h"
 
 std::string Sha256Hex(const void* bytes, size_t size) {
     sha256_ctx context;

@@ -1,7 +1,7 @@
 #include <windows.h>
 #include <wincrypt.h>
 
-#include "import_report.h"
+#include "sha256.h"
 
 // SHA-256 from the system's cryptographic provider.
 std::string Sha256Hex(const void* bytes, size_t size) {
