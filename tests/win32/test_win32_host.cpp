@@ -152,7 +152,7 @@ std::vector<uint8_t> WithFloats(uint32_t scaleX, uint32_t translateX) {
 
 // The host's own ScaleImage rescales with doubles and raises flags of the
 // host's in the host's code: they stay, on top of the state the host set.
-FloatingPointState WithFlagsRaisedInScaleImage(FloatingPointState state, const ImportReport& report) {
+FloatingPointState WithFlagsRaisedInScaleImage(FloatingPointState state, const ImportCapture& report) {
     for (const ScaleImageCallSeen& call : report.scaleImageCalls) {
         state.x87Flags |= call.environment.x87Flags;
         state.mxcsr |= call.environment.mxcsr & FloatingPointState::SSE_FLAGS;
