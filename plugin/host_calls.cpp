@@ -1,6 +1,20 @@
 #include "plugin/host_calls.h"
 
+#include <cstdint>
+
 namespace {
+
+// The x87 control word and status word and MXCSR, as found.
+struct FloatingPointUnits {
+    uint16_t x87Control;
+    uint16_t x87Status;
+    uint32_t mxcsr;
+};
+
+// The plug-in's own state: every exception masked in both units, no flag
+// raised, round to nearest, 53-bit x87 precision, no flushing of denormals.
+constexpr uint16_t PLUGIN_X87_CONTROL = 0x027F;
+constexpr uint32_t PLUGIN_MXCSR = 0x1F80;
 
 // The x87 environment as fnstenv stores it in 32-bit protected mode.
 struct X87Environment {
@@ -21,6 +35,14 @@ constexpr uint16_t X87_EXCEPTION_BITS = 0x80FF;
 // own code does to its flags during calls into the host.
 FloatingPointUnits hostUnits;
 bool guarded = false;
+
+FloatingPointUnits ReadFloatingPointUnits() noexcept {
+    FloatingPointUnits units;
+    __asm__ __volatile__("fnstcw %0" : "=m"(units.x87Control));
+    __asm__ __volatile__("fnstsw %0" : "=m"(units.x87Status));
+    __asm__ __volatile__("stmxcsr %0" : "=m"(units.mxcsr));
+    return units;
+}
 
 void EnterPluginState() noexcept {
     hostUnits = ReadFloatingPointUnits();
@@ -57,14 +79,6 @@ public:
 };
 
 }  // namespace
-
-FloatingPointUnits ReadFloatingPointUnits() noexcept {
-    FloatingPointUnits units;
-    __asm__ __volatile__("fnstcw %0" : "=m"(units.x87Control));
-    __asm__ __volatile__("fnstsw %0" : "=m"(units.x87Status));
-    __asm__ __volatile__("stmxcsr %0" : "=m"(units.mxcsr));
-    return units;
-}
 
 FloatingPointGuard::FloatingPointGuard() noexcept {
     EnterPluginState();

@@ -17,23 +17,7 @@
 // constants or store a handle and need no guard.
 #pragma once
 
-#include <cstdint>
-
 #include "plugin/platform.h"
-
-// The x87 control word and exception flags and MXCSR, as found.
-struct FloatingPointUnits {
-    uint16_t x87Control;
-    uint16_t x87Status;
-    uint32_t mxcsr;
-};
-
-FloatingPointUnits ReadFloatingPointUnits() noexcept;
-
-// The plug-in's own state: every exception masked in both units, no flag
-// raised, round to nearest, 53-bit x87 precision, no flushing of denormals.
-constexpr uint16_t PLUGIN_X87_CONTROL = 0x027F;
-constexpr uint32_t PLUGIN_MXCSR = 0x1F80;
 
 class FloatingPointGuard {
 public:
