@@ -1,4 +1,4 @@
-// The reference host's parts: its ScaleImage and its JSON dump.
+// The reference host's parts: its ScaleImage, its capture and its JSON dump.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -107,6 +107,22 @@ TEST(JsonDump, FloatsNamesAndTextsAreWrittenAsTheFormatSays) {
     EXPECT_NE(json.find("\"owner\": \"none\""), std::string::npos);
     // SHA-256 of no bytes: the animation has no frames.
     EXPECT_NE(json.find("e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"), std::string::npos);
+}
+
+// A private message that is no delivery: kept, refused, and reported as
+// unknown by every writer, its address never read.
+TEST(Capture, AnUnknownMessageIsRecordedRefusedAndReportedAsUnknown) {
+    const uint32_t unknown = PM_FACES + 1;
+    ImportCapture capture;
+    capture.result = 1;
+    EXPECT_FALSE(capture.NoteDelivery(unknown, reinterpret_cast<const void*>(uintptr_t(16)), 3, true));
+    const ReceivedModel model = ReceiveModel(capture);
+    ASSERT_EQ(model.lists.size(), 1u);
+    EXPECT_EQ(model.lists[0].kind, nullptr);
+    EXPECT_FALSE(model.lists[0].accepted);
+    EXPECT_FALSE(model.Succeeded());
+    EXPECT_NE(ReportJson(model).find("\"message\": null"), std::string::npos);
+    EXPECT_NE(ReportText(model, "").find("unknown message (" + std::to_string(unknown) + ")"), std::string::npos);
 }
 
 }  // namespace
