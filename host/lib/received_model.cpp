@@ -56,7 +56,8 @@ ReceivedModel ReceiveModel(const ImportCapture& capture) {
     model.file = capture.file;
     model.result = capture.result;
     model.messageBoxes = capture.messageBoxes;
-    model.scaleImageCalls = capture.scaleImageCalls;
+    for (const ScaleImageCallSeen& call : capture.scaleImageCalls)
+        model.scaleImageCalls.push_back({call.width, call.height, call.pixelsSha256, call.result, call.environment, {}});
     for (const DeliverySeen& delivery : capture.deliveries)
         model.lists.push_back({delivery.message, delivery.kind, delivery.count, delivery.accepted});
 

@@ -59,7 +59,7 @@ struct ReceivedModel {
     std::string file;
     int32_t result = 0;
     std::vector<MessageBoxSeen> messageBoxes;
-    std::vector<ScaleImageCallSeen> scaleImageCalls;
+    std::vector<ScaleImageCallSeen> scaleImageCalls;  // without their pixels: the skins hold them
     std::vector<ReceivedList> lists;
 
     // The records of each kind's first delivery, as delivered.
