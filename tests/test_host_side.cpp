@@ -125,4 +125,32 @@ TEST(Capture, AnUnknownMessageIsRecordedRefusedAndReportedAsUnknown) {
     EXPECT_NE(ReportText(model, "").find("unknown message (" + std::to_string(unknown) + ")"), std::string::npos);
 }
 
+// Counts come from the plug-in: the capture reads what they promise only
+// where each is positive and their product fits, and no later loop walks a
+// count that makes no size.
+TEST(Capture, ReadsOnlyWhatCountsThatMakeASizePromise) {
+    struct Case {
+        int32_t frames, vertices;
+        size_t elements;
+    };
+    const Case cases[] = {{2, 3, 6},  {-2, -3, 0}, {0, 3, 0}, {2, 0, 0}, {-1, 5, 0},
+                          {INT32_MAX, INT32_MAX, 0}, {65536, 65536, 0}};
+    for (const Case& c : cases) {
+        _VERTEX vertex{};
+        _ANIMATION animation{};
+        animation.frameCount = c.frames;
+        animation.vertexCount = c.vertices;
+        animation.data = static_cast<_VEC3*>(std::calloc(6, sizeof(_VEC3)));  // the capture's to free
+        ImportCapture capture;
+        capture.NoteDelivery(PM_VERTICES, &vertex, 1, true);
+        capture.NoteDelivery(PM_ANIMATIONS, &animation, 1, true);
+        EXPECT_EQ(capture.Find(PM_ANIMATIONS)->animationData[0].count, c.elements) << c.frames << " x " << c.vertices;
+        EXPECT_EQ(ReceiveModel(capture).animations[0].frames, c.elements == 0 ? 0 : size_t(c.frames));
+    }
+    // Records whose bytes would pass the address space are not copied.
+    ImportCapture capture;
+    capture.NoteDelivery(PM_FACES, reinterpret_cast<const void*>(uintptr_t(16)), INT32_MAX, true);
+    EXPECT_TRUE(capture.Find(PM_FACES)->records.empty());
+}
+
 }  // namespace
