@@ -30,14 +30,18 @@ target_link_libraries(recorder PUBLIC hostlib user32)
 
 set(MDL_SAMPLE ${PROJECT_SOURCE_DIR}/sample/column.mdl)
 
-# The export of what the host received (mdlhost --export), and the glTF
-# library it writes with, which the tests read back with.
+# The export of what the host received (mdlhost --export). Its files may
+# pass 2 GB: 64-bit file offsets.
+add_library(sceneexport STATIC host/lib/export_scene.cpp host/lib/export_mesh.cpp host/lib/glb_writer.cpp
+  host/lib/obj_writer.cpp host/lib/output_file.cpp host/lib/smooth_normals.cpp)
+mdl_target(sceneexport)
+target_include_directories(sceneexport SYSTEM PRIVATE ${MDL_SYSTEM_HEADERS})
+target_compile_definitions(sceneexport PRIVATE _FILE_OFFSET_BITS=64)
+target_link_libraries(sceneexport PUBLIC hostlib)
+
+# The glTF library the tests read exports back with.
 add_library(gltflib STATIC host/lib/gltf_library.cpp)
 target_include_directories(gltflib SYSTEM PUBLIC ${MDL_SYSTEM_HEADERS})
-add_library(sceneexport STATIC host/lib/export_scene.cpp host/lib/gltf_writer.cpp host/lib/obj_writer.cpp
-  host/lib/smooth_normals.cpp)
-mdl_target(sceneexport)
-target_link_libraries(sceneexport PUBLIC hostlib gltflib)
 
 add_executable(mdlhost host/mdlhost/main.cpp)
 mdl_target(mdlhost)

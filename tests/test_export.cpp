@@ -4,6 +4,7 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -15,6 +16,7 @@
 
 #include "export_axes.h"
 #include "export_scene.h"
+#include "gltf_accessors.h"
 #include "mdl/palette.h"
 #include "plugin_harness.h"
 
@@ -43,12 +45,7 @@ public:
 
     template <typename T>
     std::vector<T> Read(int accessorIndex) const {
-        const tinygltf::Accessor& accessor = gltf.accessors[size_t(accessorIndex)];
-        const tinygltf::BufferView& view = gltf.bufferViews[size_t(accessor.bufferView)];
-        const unsigned char* begin = gltf.buffers[0].data.data() + view.byteOffset + accessor.byteOffset;
-        std::vector<T> values(view.byteLength / sizeof(T));
-        std::memcpy(values.data(), begin, values.size() * sizeof(T));
-        return values;
+        return ReadAccessor<T>(gltf, accessorIndex);
     }
     std::vector<uint32_t> Indices() const {
         const tinygltf::Primitive& primitive = gltf.meshes[0].primitives[0];
@@ -207,6 +204,128 @@ TEST(Export, AFailedImportWritesNothing) {
     const Exported out(model);
     EXPECT_FALSE(out.written);
     EXPECT_TRUE(fs::is_empty(out.folder));
+}
+
+// Every accessor of a model with seams, two skins and two animations, read
+// back and checked against what the host received: each glTF vertex is the
+// corner that its face names, each target the displacement of its own frame.
+TEST(Export, EveryAccessorHoldsTheReceivedModel) {
+    Model file = SmallModel(6, 8, {"stand1", "stand2", "run1", "run2", "run3"}, 2);
+    for (size_t f = 0; f < file.frames.size(); ++f) {
+        for (size_t j = 0; j < 6; ++j) {
+            // Vertex 5 lies where vertex 0 does in every frame: one point, one normal.
+            const size_t at = j == 5 ? 0 : j;
+            file.frames[f].vertices[j].v[0] = uint8_t(at * 40 + f * 3);
+            file.frames[f].vertices[j].v[1] = uint8_t((at * at * 17 + f * 30) % 251);
+            file.frames[f].vertices[j].v[2] = uint8_t((at * 71 + f * 13) % 241);
+        }
+    }
+    const Exported out(file);
+    ASSERT_TRUE(out.loaded) << out.messages;
+    const ReceivedModel model = ReceiveModel(out.report);
+    std::vector<const _VEC3*> poses{model.vertices.data()};
+    for (const ReceivedAnimation& animation : model.animations)
+        for (size_t f = 0; f < animation.frames; ++f) poses.push_back(animation.Frame(f));
+    ASSERT_EQ(poses.size(), 6u);
+
+    // The normals a viewer should see: per point (same place in every pose),
+    // the area-weighted sum of its faces' normals as the export winds them.
+    const auto normalsOf = [&](const _VEC3* pose) {
+        std::vector<std::array<double, 3>> sums(model.vertices.size(), {0, 0, 0});
+        const auto samePoint = [&](size_t a, size_t b) {
+            for (const _VEC3* p : poses)
+                if (std::memcmp(&p[a], &p[b], sizeof(_VEC3)) != 0) return false;
+            return true;
+        };
+        for (const Face& face : model.faces) {
+            const Vec3 a = ExportPosition(pose[face.corners[0].vertex]), b = ExportPosition(pose[face.corners[2].vertex]),
+                       c = ExportPosition(pose[face.corners[1].vertex]);
+            const double u[3] = {double(b[0]) - a[0], double(b[1]) - a[1], double(b[2]) - a[2]};
+            const double w[3] = {double(c[0]) - a[0], double(c[1]) - a[1], double(c[2]) - a[2]};
+            const double n[3] = {u[1] * w[2] - u[2] * w[1], u[2] * w[0] - u[0] * w[2], u[0] * w[1] - u[1] * w[0]};
+            for (size_t v = 0; v < sums.size(); ++v)
+                for (const Corner& corner : face.corners)
+                    if (samePoint(v, size_t(corner.vertex)))
+                        for (int k = 0; k < 3; ++k) sums[v][size_t(k)] += n[k];
+        }
+        std::vector<Vec3> normals;
+        for (const auto& sum : sums) {
+            const double length = std::sqrt(sum[0] * sum[0] + sum[1] * sum[1] + sum[2] * sum[2]);
+            normals.push_back(length > 0 ? Vec3{float(sum[0] / length), float(sum[1] / length), float(sum[2] / length)}
+                                         : Vec3{0, 1, 0});
+        }
+        return normals;
+    };
+
+    const tinygltf::Primitive& primitive = out.gltf.meshes[0].primitives[0];
+    const std::vector<float> positions = out.Read<float>(primitive.attributes.at("POSITION"));
+    const std::vector<float> normals = out.Read<float>(primitive.attributes.at("NORMAL"));
+    const std::vector<float> uv = out.Read<float>(primitive.attributes.at("TEXCOORD_0"));
+    const std::vector<uint32_t> indices = out.Indices();
+    ASSERT_EQ(indices.size(), model.faces.size() * 3);
+    ASSERT_EQ(primitive.targets.size(), poses.size() - 1);
+    const std::vector<Vec3> restNormals = normalsOf(poses[0]);
+    std::set<uint32_t> seen;
+    for (size_t t = 0; t < poses.size(); ++t) {
+        const std::vector<Vec3> poseNormals = normalsOf(poses[t]);
+        const std::vector<float> displaced = t == 0 ? positions : out.Read<float>(primitive.targets[t - 1].at("POSITION"));
+        const std::vector<float> turned = t == 0 ? normals : out.Read<float>(primitive.targets[t - 1].at("NORMAL"));
+        std::array<float, 3> low{INFINITY, INFINITY, INFINITY}, high{-INFINITY, -INFINITY, -INFINITY};
+        for (size_t k = 0; k < model.faces.size(); ++k) {
+            for (size_t i = 0; i < 3; ++i) {
+                const Corner& corner = model.faces[k].corners[EXPORT_CORNER_ORDER[i]];
+                const uint32_t g = indices[k * 3 + i];
+                seen.insert(g);
+                const Vec3 rest = ExportPosition(poses[0][corner.vertex]);
+                const Vec3 now = ExportPosition(poses[t][corner.vertex]);
+                for (size_t a = 0; a < 3; ++a) {
+                    const float expected = t == 0 ? rest[a] : now[a] - rest[a];
+                    ASSERT_EQ(displaced[g * 3 + a], expected) << "pose " << t << " face " << k << " corner " << i;
+                    low[a] = std::min(low[a], expected);
+                    high[a] = std::max(high[a], expected);
+                    const float normal = t == 0 ? turned[g * 3 + a] : restNormals[size_t(corner.vertex)][a] + turned[g * 3 + a];
+                    EXPECT_NEAR(normal, poseNormals[size_t(corner.vertex)][a], 1e-6) << "pose " << t << " vertex " << g;
+                }
+                if (t == 0) {
+                    EXPECT_EQ(uv[g * 2], float(corner.uv.u / 256.0));
+                    EXPECT_EQ(uv[g * 2 + 1], float(corner.uv.v / 256.0));
+                }
+            }
+        }
+        const int accessor = t == 0 ? primitive.attributes.at("POSITION") : primitive.targets[t - 1].at("POSITION");
+        EXPECT_EQ(out.gltf.accessors[size_t(accessor)].minValues, std::vector<double>(low.begin(), low.end()));
+        EXPECT_EQ(out.gltf.accessors[size_t(accessor)].maxValues, std::vector<double>(high.begin(), high.end()));
+    }
+    EXPECT_EQ(seen.size(), positions.size() / 3);  // every glTF vertex is some face's corner
+    EXPECT_GT(seen.size(), model.vertices.size());  // seam corners stand apart
+
+    // Each animation plays its own targets, one frame at a time.
+    const size_t targets = primitive.targets.size();
+    ASSERT_EQ(out.gltf.animations.size(), 2u);
+    size_t first = 0;
+    for (const tinygltf::Animation& animation : out.gltf.animations) {
+        const std::vector<float> times = out.Read<float>(animation.samplers[0].input);
+        const std::vector<float> weights = out.Read<float>(animation.samplers[0].output);
+        ASSERT_EQ(weights.size(), times.size() * targets);
+        for (size_t f = 0; f < times.size(); ++f) {
+            EXPECT_EQ(times[f], float(f / 10.0));
+            for (size_t j = 0; j < targets; ++j) EXPECT_EQ(weights[f * targets + j], j == first + f ? 1.0f : 0.0f);
+        }
+        first += times.size();
+    }
+    EXPECT_EQ(first, targets);
+
+    // The skins, exactly as passed to ScaleImage.
+    ASSERT_EQ(out.gltf.images.size(), 2u);
+    for (size_t i = 0; i < 2; ++i) {
+        const tinygltf::Image& image = out.gltf.images[i];
+        const std::vector<_COLOR>& pixels = model.skins[i].pixels;
+        ASSERT_EQ(size_t(image.width * image.height), pixels.size());
+        for (size_t p = 0; p < pixels.size(); ++p) {
+            const unsigned char* pixel = &image.image[p * size_t(image.component)];
+            EXPECT_EQ(std::vector<int>(pixel, pixel + 3), (std::vector<int>{pixels[p].r, pixels[p].g, pixels[p].b}));
+        }
+    }
 }
 
 }  // namespace

@@ -1,29 +1,57 @@
 #include "export_scene.h"
 
-#include <filesystem>
-#include <memory>
+#include <new>
 
-#include "smooth_normals.h"
+#include "export_mesh.h"
+#include "obj_writer.h"
 
-namespace fs = std::filesystem;
+namespace {
 
-bool ExportScene(const ReceivedModel& model, const std::string& directory, const ExportOptions& options,
-                 std::ostream& errors) {
+// The poses one at a time, each worked out once for the GLB's morph target
+// and the frame's OBJ.
+bool WriteFiles(const ReceivedModel& model, const OutputFolder& folder, const ExportOptions& options) {
+    if (!folder.Create() || (options.frames && !folder.Create("frames"))) return false;
+    const ExportMesh mesh(model, options.normals);
+    Pose rest;
+    mesh.Compute(0, rest);
+
+    GlbWriter glb(model, mesh, options.interpolation);
+    if (!glb.Begin(folder, rest)) return false;
+    Pose pose;
+    for (const ExportAnimation& animation : mesh.animations) {
+        for (size_t f = 0; f < animation.frames; ++f) {
+            mesh.Compute(animation.firstPose + f, pose);
+            if (!glb.AddTarget(pose)) return false;
+            if (!options.frames) continue;
+            OutputFile frame(folder, ObjFramePath(animation, f));
+            WriteObjPose(frame.Text(), mesh, pose, "");
+            if (!frame.Commit()) return false;
+        }
+    }
+    if (!glb.Finish()) return false;
+
+    std::string material;
+    if (!WriteObjSkins(model, folder, material)) return false;
+    if (mesh.vertexCount == 0) return true;
+    OutputFile obj(folder, "model.obj");
+    WriteObjPose(obj.Text(), mesh, rest, material);
+    return obj.Commit();
+}
+
+}  // namespace
+
+bool ExportScene(const ReceivedModel& model, const OutputFolder& folder, const ExportOptions& options) {
+    std::ostream& errors = folder.Errors();
     if (!model.Succeeded()) {
         errors << "mdlhost: the import failed, so nothing is exported\n";
         return false;
     }
-    const fs::path root(directory);
-    std::error_code error;
-    fs::create_directories(options.frames ? root / "frames" : root, error);
-    if (error) {
-        errors << "mdlhost: cannot create " << root.string() << ": " << error.message() << "\n";
-        return false;
+    bool ok = false;
+    try {
+        ok = WriteFiles(model, folder, options);
+    } catch (const std::bad_alloc&) {
+        errors << "mdlhost: not enough memory for the export\n";
     }
-    // The points are found once, for both files.
-    const std::unique_ptr<SmoothNormals> normals = options.normals ? std::make_unique<SmoothNormals>(model) : nullptr;
-    bool ok = WriteGltf(model, normals.get(), options.interpolation, (root / "model.glb").string(), errors);
-    ok &= WriteObj(model, normals.get(), options.frames, root.string(), errors);
     if (!ok) errors << "mdlhost: the export is incomplete\n";
     return ok;
 }

@@ -2,10 +2,12 @@
 // viewers and modelling tools open.
 #pragma once
 
+#include <filesystem>
 #include <ostream>
-#include <string>
 
-#include "writers.h"
+#include "glb_writer.h"
+#include "output_file.h"
+#include "received_model.h"
 
 struct ExportOptions {
     Interpolation interpolation = Interpolation::Step;
@@ -14,7 +16,13 @@ struct ExportOptions {
 };
 
 // Writes model.glb, and model.obj with model.mtl and one PNG per skin (see
-// the writers), into directory. A failed import writes nothing. False, with
-// the reason on errors, when the import failed or a file cannot be written.
-bool ExportScene(const ReceivedModel& model, const std::string& directory, const ExportOptions& options,
-                 std::ostream& errors);
+// the writers), into the folder; every file whole or not at all. A failed
+// import writes nothing. False, with the reason on the folder's errors, when
+// the import failed or a file cannot be written; the export stops at the
+// first file that fails.
+bool ExportScene(const ReceivedModel& model, const OutputFolder& folder, const ExportOptions& options);
+
+inline bool ExportScene(const ReceivedModel& model, const std::filesystem::path& directory,
+                        const ExportOptions& options, std::ostream& errors) {
+    return ExportScene(model, OutputFolder(directory, errors), options);
+}

@@ -1,6 +1,6 @@
 // The one definition of the image reader and the glTF library that the
-// export and its tests use: tinygltf (on the same nlohmann-json and stb) for
-// the GLB container and for reading it back. The image writer is png.cpp's.
+// tests read the export back with: tinygltf, on the same nlohmann-json and
+// stb. The image writer is png.cpp's.
 #include <nlohmann/json.hpp>
 
 #define STB_IMAGE_IMPLEMENTATION

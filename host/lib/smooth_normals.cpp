@@ -8,14 +8,6 @@ namespace {
 
 using Sum = std::array<double, 3>;
 
-// The rest pose and every animation frame.
-std::vector<const _VEC3*> Poses(const ReceivedModel& model) {
-    std::vector<const _VEC3*> poses{model.vertices.data()};
-    for (const ReceivedAnimation& animation : model.animations)
-        for (size_t f = 0; f < animation.frames; ++f) poses.push_back(animation.Frame(f));
-    return poses;
-}
-
 uint64_t Mix(uint64_t hash, const _VEC3& position) {
     uint32_t bits[3];
     std::memcpy(bits, &position, sizeof bits);
@@ -34,18 +26,16 @@ Sum Minus(const Vec3& a, const Vec3& b) { return {double(a[0]) - b[0], double(a[
 
 }  // namespace
 
-SmoothNormals::SmoothNormals(const ReceivedModel& model_) : model(model_) {
-    const std::vector<const _VEC3*> poses = Poses(model);
-    const size_t count = model.vertices.size();
+SmoothNormals::SmoothNormals(size_t vertexCount, const std::vector<const _VEC3*>& poses) {
     // A hash of every pose's position first, pose by pose as the data lies;
     // then only vertices with equal hashes are compared.
-    std::vector<uint64_t> hashes(count, 0xCBF29CE484222325ull);
+    std::vector<uint64_t> hashes(vertexCount, 0xCBF29CE484222325ull);
     for (const _VEC3* pose : poses)
-        for (size_t v = 0; v < count; ++v) hashes[v] = Mix(hashes[v], pose[v]);
+        for (size_t v = 0; v < vertexCount; ++v) hashes[v] = Mix(hashes[v], pose[v]);
 
     std::unordered_map<uint64_t, std::vector<uint32_t>> firstVertices;  // of each point, by hash
-    points.resize(count);
-    for (size_t v = 0; v < count; ++v) {
+    points.resize(vertexCount);
+    for (size_t v = 0; v < vertexCount; ++v) {
         std::vector<uint32_t>& candidates = firstVertices[hashes[v]];
         auto match = candidates.begin();
         while (match != candidates.end() && !SamePlaceEverywhere(poses, *match, v)) ++match;
@@ -58,22 +48,21 @@ SmoothNormals::SmoothNormals(const ReceivedModel& model_) : model(model_) {
     }
 }
 
-std::vector<Vec3> SmoothNormals::Of(const _VEC3* pose) const {
+void SmoothNormals::AddFace(const Vec3& a, const Vec3& b, const Vec3& c, const uint32_t corners[3],
+                            NormalSums& sums) const {
     // The cross product of two edges is twice the face's area along its
     // normal: summing them weights each face by its area.
-    std::vector<Sum> sums(pointCount, Sum{0, 0, 0});
-    for (const Face& face : model.faces) {
-        Vec3 p[3];
-        for (int c = 0; c < 3; ++c) p[c] = ExportPosition(pose[face.corners[EXPORT_CORNER_ORDER[c]].vertex]);
-        const Sum u = Minus(p[1], p[0]);
-        const Sum w = Minus(p[2], p[0]);
-        const Sum n = {u[1] * w[2] - u[2] * w[1], u[2] * w[0] - u[0] * w[2], u[0] * w[1] - u[1] * w[0]};
-        for (const Corner& corner : face.corners) {
-            Sum& sum = sums[points[size_t(corner.vertex)]];
-            for (int a = 0; a < 3; ++a) sum[a] += n[a];
-        }
+    const Sum u = Minus(b, a);
+    const Sum w = Minus(c, a);
+    const Sum n = {u[1] * w[2] - u[2] * w[1], u[2] * w[0] - u[0] * w[2], u[0] * w[1] - u[1] * w[0]};
+    for (int k = 0; k < 3; ++k) {
+        Sum& sum = sums[points[corners[k]]];
+        for (int axis = 0; axis < 3; ++axis) sum[axis] += n[axis];
     }
-    std::vector<Vec3> normals(points.size());
+}
+
+void SmoothNormals::Normalise(const NormalSums& sums, std::vector<Vec3>& normals) const {
+    normals.resize(points.size());
     for (size_t v = 0; v < points.size(); ++v) {
         const Sum& n = sums[points[v]];
         const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
@@ -84,5 +73,4 @@ std::vector<Vec3> SmoothNormals::Of(const _VEC3* pose) const {
         }
         normals[v] = {float(n[0] / length), float(n[1] / length), float(n[2] / length)};
     }
-    return normals;
 }

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "plugin_exports.h"
 #include "recording_host.h"
 #include "tovra_main.h"
+#include "writers.h"
 
 namespace {
 
@@ -37,7 +39,7 @@ int main(int argc, char** argv) {
     std::string pluginPath = Beside("libmdlimport.so");
     bool json = false;
     std::vector<std::string> refused;
-    std::string exportDir;
+    std::filesystem::path exportDir;
     ExportOptions exportOptions;
     std::string interpolation = "step";
     std::string normals = "smooth";

@@ -1,6 +1,7 @@
 // Writes the models whose exports the glTF validator checks: a seam, several
-// skins, no frames, one frame, a repeated sequence name and more than 65,535
-// glTF vertices. Usage: make_export_models FOLDER
+// skins, no frames, one frame, a repeated sequence name, more than 65,535
+// glTF vertices and 20,000 frames in one animation.
+// Usage: make_export_models FOLDER
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -64,6 +65,21 @@ Model Tube(int sides, int rings, const std::vector<std::string>& frames, int ski
     return model;
 }
 
+// One triangle of 3 vertices in one long animation, swaying frame by frame:
+// all but the weights is small, so the file's size is the weights' measure.
+Model LongAnimation(int frames) {
+    Model model = Tube(3, 2, {});
+    model.texCoords.resize(3);
+    model.triangles = {{1, {0, 1, 2}}};
+    for (int f = 0; f < frames; ++f) {
+        Frame frame;
+        frame.name = Frame::Name("run" + std::to_string(f + 1));
+        frame.vertices = {{{0, 0, 0}, 0}, {{uint8_t(100 + f % 50), 0, 0}, 0}, {{0, 100, uint8_t(f % 200)}, 0}};
+        model.frames.push_back(frame);
+    }
+    return model;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -80,5 +96,6 @@ int main(int argc, char** argv) {
     ok &= WriteFile(folder + "repeated_names.mdl",
                     Tube(6, 3, {"stand1", "stand2", "run1", "run2", "run3", "stand1", "stand2"}).Bytes());
     ok &= WriteFile(folder + "many_vertices.mdl", Tube(300, 220, {"wave1", "wave2"}, 1).Bytes());
+    ok &= WriteFile(folder + "long_animation.mdl", LongAnimation(20000).Bytes());
     return ok ? 0 : 1;
 }

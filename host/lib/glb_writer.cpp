@@ -1,0 +1,338 @@
+#include "glb_writer.h"
+
+#include <limits>
+#include <map>
+
+#include <nlohmann/json.hpp>
+
+namespace {
+
+// Floats kept as floats, so that each is written as the shortest text that
+// reads back as the same float.
+using Json = nlohmann::basic_json<std::map, std::vector, std::string, bool, std::int64_t, std::uint64_t, float>;
+
+constexpr uint32_t GLB_MAGIC = 0x46546C67;  // "glTF"
+constexpr uint32_t GLB_VERSION = 2;
+constexpr uint32_t CHUNK_JSON = 0x4E4F534A;  // "JSON"
+constexpr uint32_t CHUNK_BIN = 0x004E4942;   // "BIN\0"
+constexpr uint64_t GLB_HEADER_SIZE = 12;
+constexpr uint64_t CHUNK_HEADER_SIZE = 8;
+constexpr uint64_t GLB_LARGEST = 0xFFFFFFFF;  // the header holds the file's length in 32 bits
+
+constexpr double FRAMES_PER_SECOND = 10.0;
+constexpr size_t LARGEST_SHORT_INDEX_COUNT = 65535;  // 65535 itself would be the restart value
+constexpr char VARIANTS[] = "KHR_materials_variants";
+
+constexpr int COMPONENT_FLOAT = 5126;
+constexpr int COMPONENT_UNSIGNED_SHORT = 5123;
+constexpr int COMPONENT_UNSIGNED_INT = 5125;
+constexpr int TARGET_ARRAY_BUFFER = 34962;
+constexpr int TARGET_ELEMENT_ARRAY_BUFFER = 34963;
+constexpr int FILTER_NEAREST = 9728;
+constexpr int FILTER_NEAREST_MIPMAP_LINEAR = 9986;
+constexpr int MODE_TRIANGLES = 4;
+constexpr uint64_t VEC3_SIZE = 12;
+
+uint64_t Padded(uint64_t size) { return (size + 3) & ~uint64_t(3); }
+
+float TimeOf(size_t frame) { return float(double(frame) / FRAMES_PER_SECOND); }
+
+// Per axis; a NaN never takes part.
+struct Bounds {
+    Vec3 low{std::numeric_limits<float>::infinity(), std::numeric_limits<float>::infinity(),
+             std::numeric_limits<float>::infinity()};
+    Vec3 high{-low[0], -low[1], -low[2]};
+
+    void Add(const float value[3]) {
+        for (int a = 0; a < 3; ++a) {
+            if (value[a] < low[a]) low[a] = value[a];
+            if (value[a] > high[a]) high[a] = value[a];
+        }
+    }
+};
+
+}  // namespace
+
+struct GlbWriter::Layout {
+    struct View {
+        uint64_t offset;
+        uint64_t length;
+        int target;
+        int stride;
+    };
+
+    int Add(uint64_t length, int target = 0, int stride = 0) {
+        views.push_back({size, length, target, stride});
+        size += Padded(length);
+        return int(views.size() - 1);
+    }
+
+    std::vector<View> views;
+    uint64_t size = 0;  // of the binary chunk
+    std::vector<int> images;  // the view of each skin's PNG, or -1
+    int indices = -1;
+    int texcoords = -1;
+    int times = -1;
+    int ones = -1;    // the sparse weights' values
+    int sparse = -1;  // the sparse weights' indices, animation after animation
+    int vectors = -1; // positions and normals: the rest pose's, then each target's
+    bool wideIndices = false;
+    size_t attributes = 1;  // vectors per pose: positions, and normals if any
+    size_t targets = 0;
+    size_t maxFrames = 0;
+    size_t sparseCount = 0;
+    std::vector<Bounds> bounds;  // the rest pose's positions, then each target's displacements
+    size_t written = 0;          // targets so far
+};
+
+GlbWriter::GlbWriter(const ReceivedModel& model_, const ExportMesh& mesh_, Interpolation interpolation_)
+    : model(model_), mesh(mesh_), interpolation(interpolation_), hasMesh(mesh.vertexCount > 0 && !mesh.faces.empty()),
+      layout(std::make_unique<Layout>()) {}
+
+GlbWriter::~GlbWriter() = default;
+
+void GlbWriter::PlanBuffer() {
+    Layout& plan = *layout;
+    for (const Skin& skin : model.skins) plan.images.push_back(skin.png.empty() ? -1 : plan.Add(skin.png.size()));
+    if (!hasMesh) return;
+    const uint64_t vertices = mesh.splitSource.size();
+    plan.wideIndices = vertices > LARGEST_SHORT_INDEX_COUNT;
+    plan.indices = plan.Add(mesh.splitIndices.size() * uint64_t(plan.wideIndices ? 4 : 2), TARGET_ELEMENT_ARRAY_BUFFER);
+    plan.texcoords = plan.Add(vertices * 8, TARGET_ARRAY_BUFFER);
+    plan.attributes = mesh.HasNormals() ? 2 : 1;
+    for (const ExportAnimation& animation : mesh.animations) {
+        plan.targets += animation.frames;
+        plan.maxFrames = std::max(plan.maxFrames, animation.frames);
+    }
+    if (plan.targets > 0) {
+        plan.sparseCount = plan.targets;  // one 1.0 per frame
+        plan.times = plan.Add(plan.maxFrames * uint64_t(4));
+        plan.ones = plan.Add(plan.maxFrames * uint64_t(4));
+        plan.sparse = plan.Add(plan.sparseCount * uint64_t(4));
+    }
+    plan.vectors = plan.Add((1 + uint64_t(plan.targets)) * plan.attributes * vertices * VEC3_SIZE, TARGET_ARRAY_BUFFER,
+                            int(VEC3_SIZE));
+}
+
+std::string GlbWriter::Json() const {
+    const Layout& plan = *layout;
+    ::Json gltf = {{"asset", {{"version", "2.0"}, {"generator", "mdlhost"}}}};
+    if (plan.size > 0) gltf["buffers"] = {{{"byteLength", plan.size}}};
+    ::Json views = ::Json::array();
+    for (const Layout::View& view : plan.views) {
+        ::Json entry = {{"buffer", 0}, {"byteOffset", view.offset}, {"byteLength", view.length}};
+        if (view.target != 0) entry["target"] = view.target;
+        if (view.stride != 0) entry["byteStride"] = view.stride;
+        views.push_back(std::move(entry));
+    }
+    if (!views.empty()) gltf["bufferViews"] = std::move(views);
+
+    // One material per texture record; the image is the skin unscaled,
+    // sampled without smoothing so that pixel art stays sharp.
+    if (!model.skins.empty()) {
+        gltf["samplers"] = {{{"magFilter", FILTER_NEAREST}, {"minFilter", FILTER_NEAREST_MIPMAP_LINEAR}}};
+        for (size_t i = 0; i < model.skins.size(); ++i) {
+            const std::string name = "skin " + std::to_string(i);
+            ::Json material = {{"name", name},
+                               {"pbrMetallicRoughness", {{"metallicFactor", 0.0f}}}};
+            if (plan.images[i] >= 0) {
+                gltf["images"].push_back({{"name", name}, {"mimeType", "image/png"}, {"bufferView", plan.images[i]}});
+                gltf["textures"].push_back({{"sampler", 0}, {"source", gltf["images"].size() - 1}});
+                material["pbrMetallicRoughness"]["baseColorTexture"] = {{"index", gltf["textures"].size() - 1}};
+            }
+            gltf["materials"].push_back(std::move(material));
+        }
+    }
+    if (!hasMesh) return gltf.dump(-1, ' ', false, ::Json::error_handler_t::replace);
+
+    ::Json& accessors = gltf["accessors"];
+    const auto add = [&accessors](::Json accessor) {
+        accessors.push_back(std::move(accessor));
+        return accessors.size() - 1;
+    };
+    const size_t vertices = mesh.splitSource.size();
+    const uint64_t vectorBytes = vertices * VEC3_SIZE;
+    uint64_t vectorOffset = 0;
+    const auto vectors = [&](const Bounds* bounds) {
+        ::Json accessor = {{"bufferView", plan.vectors}, {"byteOffset", vectorOffset}, {"componentType", COMPONENT_FLOAT},
+                           {"count", vertices}, {"type", "VEC3"}};
+        if (bounds != nullptr) {
+            accessor["min"] = {bounds->low[0], bounds->low[1], bounds->low[2]};
+            accessor["max"] = {bounds->high[0], bounds->high[1], bounds->high[2]};
+        }
+        vectorOffset += vectorBytes;
+        return add(std::move(accessor));
+    };
+
+    ::Json primitive = {{"mode", MODE_TRIANGLES}};
+    primitive["attributes"]["POSITION"] = vectors(&plan.bounds[0]);
+    if (mesh.HasNormals()) primitive["attributes"]["NORMAL"] = vectors(nullptr);
+    primitive["attributes"]["TEXCOORD_0"] = add({{"bufferView", plan.texcoords}, {"componentType", COMPONENT_FLOAT},
+                                                 {"count", vertices}, {"type", "VEC2"}});
+    primitive["indices"] =
+        add({{"bufferView", plan.indices},
+             {"componentType", plan.wideIndices ? COMPONENT_UNSIGNED_INT : COMPONENT_UNSIGNED_SHORT},
+             {"count", mesh.splitIndices.size()}, {"type", "SCALAR"}});
+    if (!model.skins.empty()) primitive["material"] = 0;
+    // Further skins as selectable variants of the one primitive.
+    if (model.skins.size() >= 2) {
+        for (size_t i = 0; i < model.skins.size(); ++i) {
+            gltf["extensions"][VARIANTS]["variants"].push_back({{"name", "skin " + std::to_string(i)}});
+            primitive["extensions"][VARIANTS]["mappings"].push_back({{"material", i}, {"variants", {i}}});
+        }
+        gltf["extensionsUsed"] = {VARIANTS};
+    }
+
+    // Every frame a morph target of offsets from the rest pose, its normals
+    // too; each animation plays its own targets one after another, its
+    // weights all 0 but for one 1.0 a frame.
+    ::Json gltfMesh = {{"name", "model"}};
+    ::Json targetNames = ::Json::array();
+    uint64_t sparseOffset = 0;
+    for (const ExportAnimation& animation : mesh.animations) {
+        const std::string name = BytesAsText(animation.name);
+        for (size_t f = 0; f < animation.frames; ++f) {
+            ::Json target = {{"POSITION", vectors(&plan.bounds[animation.firstPose + f])}};
+            if (mesh.HasNormals()) target["NORMAL"] = vectors(nullptr);
+            primitive["targets"].push_back(std::move(target));
+            targetNames.push_back(name + " " + std::to_string(f));
+        }
+        const size_t input = add({{"bufferView", plan.times}, {"componentType", COMPONENT_FLOAT},
+                                  {"count", animation.frames}, {"type", "SCALAR"}, {"min", {0.0f}},
+                                  {"max", {TimeOf(animation.frames - 1)}}});
+        const size_t output =
+            add({{"componentType", COMPONENT_FLOAT},
+                 {"count", uint64_t(animation.frames) * plan.targets},
+                 {"type", "SCALAR"},
+                 {"sparse",
+                  {{"count", animation.frames},
+                   {"indices", {{"bufferView", plan.sparse}, {"byteOffset", sparseOffset},
+                                {"componentType", COMPONENT_UNSIGNED_INT}}},
+                   {"values", {{"bufferView", plan.ones}}}}}});
+        sparseOffset += animation.frames * uint64_t(4);
+        gltf["animations"].push_back(
+            {{"name", name},
+             {"samplers",
+              {{{"input", input}, {"output", output},
+                {"interpolation", interpolation == Interpolation::Linear ? "LINEAR" : "STEP"}}}},
+             {"channels", {{{"sampler", 0}, {"target", {{"node", 0}, {"path", "weights"}}}}}}});
+    }
+    if (plan.targets > 0) {
+        // All weights 0: the mesh at rest is the vertex list, frame 0.
+        gltfMesh["weights"] = std::vector<int>(plan.targets, 0);
+        gltfMesh["extras"]["targetNames"] = std::move(targetNames);
+    }
+    gltfMesh["primitives"] = {std::move(primitive)};
+    gltf["meshes"] = {std::move(gltfMesh)};
+    gltf["nodes"] = {{{"name", "model"}, {"mesh", 0}}};
+    gltf["scenes"] = {{{"nodes", {0}}}};
+    gltf["scene"] = 0;
+    return gltf.dump(-1, ' ', false, ::Json::error_handler_t::replace);
+}
+
+bool GlbWriter::WriteView(const void* bytes, size_t size) {
+    static const char ZEROS[4] = {};
+    file->Write(bytes, size);
+    file->Write(ZEROS, size_t(Padded(size) - size));
+    return file->Good();
+}
+
+bool GlbWriter::WriteVectors(const std::vector<Vec3>& values, const std::vector<Vec3>* base) {
+    scratch.resize(mesh.splitSource.size() * 3);
+    float* out = scratch.data();
+    for (const uint32_t w : mesh.splitSource) {
+        for (int a = 0; a < 3; ++a) *out++ = base ? values[w][size_t(a)] - (*base)[w][size_t(a)] : values[w][size_t(a)];
+    }
+    file->Write(scratch.data(), scratch.size() * sizeof(float));
+    return file->Good();
+}
+
+bool GlbWriter::Begin(const OutputFolder& folder, const Pose& rest) {
+    const std::filesystem::path name = "model.glb";
+    const auto refuse = [&](const std::string& reason) {
+        folder.Errors() << "mdlhost: cannot write " << Shown(folder.Root() / name) << ": " << reason << "\n";
+        return false;
+    };
+    if (!hasMesh) {
+        folder.Errors() << "mdlhost: the model has no " << (mesh.vertexCount == 0 ? "frames" : "triangles") << ", so "
+                        << Shown(folder.Root() / name) << " holds its skins and no mesh\n";
+    }
+    PlanBuffer();
+    Layout& plan = *layout;
+    if (plan.size > GLB_LARGEST) return refuse("it would pass the 4 GB a binary glTF file can hold");
+    for (const ExportAnimation& animation : mesh.animations)
+        if (hasMesh && uint64_t(animation.frames) * plan.targets > GLB_LARGEST)
+            return refuse("too many animation frames for the weights of one glTF mesh");
+
+    // The bounds glTF asks of positions, the rest pose's and each target's.
+    if (hasMesh) {
+        plan.bounds.resize(1 + plan.targets);
+        for (const uint32_t w : mesh.splitSource) plan.bounds[0].Add(rest.positions[w].data());
+        std::vector<Vec3> positions;
+        for (size_t k = 1; k < mesh.poses.size(); ++k) {
+            mesh.Positions(k, positions);
+            for (const uint32_t w : mesh.splitSource) {
+                const float offset[3] = {positions[w][0] - rest.positions[w][0], positions[w][1] - rest.positions[w][1],
+                                         positions[w][2] - rest.positions[w][2]};
+                plan.bounds[k].Add(offset);
+            }
+        }
+    }
+
+    std::string json = Json();
+    json.resize(size_t(Padded(json.size())), ' ');
+    const uint64_t length =
+        GLB_HEADER_SIZE + CHUNK_HEADER_SIZE + json.size() + (plan.size > 0 ? CHUNK_HEADER_SIZE + plan.size : 0);
+    if (length > GLB_LARGEST) return refuse("it would pass the 4 GB a binary glTF file can hold");
+
+    file = std::make_unique<OutputFile>(folder, name);
+    const uint32_t header[5] = {GLB_MAGIC, GLB_VERSION, uint32_t(length), uint32_t(json.size()), CHUNK_JSON};
+    file->Write(header, sizeof header);
+    file->Write(json.data(), json.size());
+    if (plan.size == 0) return file->Good();
+    const uint32_t binary[2] = {uint32_t(plan.size), CHUNK_BIN};
+    file->Write(binary, sizeof binary);
+
+    for (const Skin& skin : model.skins)
+        if (!skin.png.empty()) WriteView(skin.png.data(), skin.png.size());
+    if (!hasMesh) return file->Good();
+    if (plan.wideIndices) {
+        WriteView(mesh.splitIndices);
+    } else {
+        WriteView(std::vector<uint16_t>(mesh.splitIndices.begin(), mesh.splitIndices.end()));
+    }
+    WriteView(mesh.splitUv);
+    if (plan.targets > 0) {
+        std::vector<float> times(plan.maxFrames);
+        for (size_t f = 0; f < times.size(); ++f) times[f] = TimeOf(f);
+        WriteView(times);
+        WriteView(std::vector<float>(plan.maxFrames, 1.0f));
+        std::vector<uint32_t> keys;
+        keys.reserve(plan.sparseCount);
+        for (const ExportAnimation& animation : mesh.animations) {
+            const size_t first = animation.firstPose - 1;
+            for (size_t f = 0; f < animation.frames; ++f) keys.push_back(uint32_t(f * plan.targets + first + f));
+        }
+        WriteView(keys);
+    }
+    restPositions = rest.positions;
+    WriteVectors(restPositions, nullptr);
+    if (mesh.HasNormals()) {
+        restNormals = rest.normals;
+        WriteVectors(restNormals, nullptr);
+    }
+    return file->Good();
+}
+
+bool GlbWriter::AddTarget(const Pose& pose) {
+    if (!hasMesh) return true;
+    ++layout->written;
+    WriteVectors(pose.positions, &restPositions);
+    if (mesh.HasNormals()) WriteVectors(pose.normals, &restNormals);
+    return file->Good();
+}
+
+bool GlbWriter::Finish() {
+    if (hasMesh && layout->written != layout->targets) return false;
+    return file->Commit();
+}

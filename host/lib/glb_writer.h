@@ -1,0 +1,52 @@
+// model.glb, written in one pass: one node, one mesh, one triangle
+// primitive; one material per texture record with the skin as passed to
+// ScaleImage; every animation frame a morph target, every animation a glTF
+// animation of its own targets at the format's usual 10 frames a second.
+//
+// Every size is known from the mesh, so the layout, the JSON chunk and the
+// file's length are fixed before the first byte; the binary chunk follows
+// from one scratch buffer, the morph targets pose by pose as they come.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "export_mesh.h"
+#include "output_file.h"
+
+enum class Interpolation { Step, Linear };
+
+class GlbWriter {
+public:
+    GlbWriter(const ReceivedModel& model, const ExportMesh& mesh, Interpolation interpolation);
+    ~GlbWriter();
+
+    // Lays the file out (a first pass over the poses for the bounds glTF
+    // asks of positions) and writes everything but the morph targets.
+    // False, reported, when the file cannot hold the model or a write failed.
+    bool Begin(const OutputFolder& folder, const Pose& rest);
+    // The next pose's morph target: one per pose after the rest pose, in order.
+    bool AddTarget(const Pose& pose);
+    bool Finish();
+
+private:
+    struct Layout;
+
+    void PlanBuffer();
+    std::string Json() const;
+    bool WriteView(const void* bytes, size_t size);
+    template <typename T>
+    bool WriteView(const std::vector<T>& values) { return WriteView(values.data(), values.size() * sizeof(T)); }
+    bool WriteVectors(const std::vector<Vec3>& values, const std::vector<Vec3>* base);
+
+    const ReceivedModel& model;
+    const ExportMesh& mesh;
+    const Interpolation interpolation;
+    const bool hasMesh;
+    std::unique_ptr<Layout> layout;
+    std::unique_ptr<OutputFile> file;
+    std::vector<Vec3> restPositions;
+    std::vector<Vec3> restNormals;
+    std::vector<float> scratch;
+};
