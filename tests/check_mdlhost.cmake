@@ -70,3 +70,14 @@ list(LENGTH frames count)
 if(NOT count EQUAL 10)
   message(FATAL_ERROR "--export-frames wrote ${count} frames, expected 10")
 endif()
+
+# A file that cannot be written: named with the reason, exit 1, and no part
+# of it under its name.
+file(MAKE_DIRECTORY ${WORK}/blocked/model.glb)
+execute_process(COMMAND ${MDLHOST} --export ${WORK}/blocked ${SAMPLE} RESULT_VARIABLE status OUTPUT_QUIET
+                ERROR_VARIABLE err)
+string(FIND "${err}" "cannot write ${WORK}/blocked/model.glb: Is a directory" at)
+file(GLOB partial ${WORK}/blocked/*.partial)
+if(NOT status EQUAL 1 OR at EQUAL -1 OR partial)
+  message(FATAL_ERROR "a failed write: exit ${status}, partial files '${partial}'\n${err}")
+endif()

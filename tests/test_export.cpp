@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <tuple>
 #include <sstream>
@@ -325,6 +326,22 @@ TEST(Export, EveryAccessorHoldsTheReceivedModel) {
             const unsigned char* pixel = &image.image[p * size_t(image.component)];
             EXPECT_EQ(std::vector<int>(pixel, pixel + 3), (std::vector<int>{pixels[p].r, pixels[p].g, pixels[p].b}));
         }
+    }
+}
+
+// Whatever the plug-in makes of the fuzzer's corpus, the whole export runs
+// through it: into a folder that keeps nothing, every file and frame.
+TEST(Export, RunsWholeOnEveryFileOfTheFuzzCorpus) {
+    PluginHarness harness;
+    ExportOptions options;
+    options.frames = true;
+    for (const auto& entry : fs::directory_iterator(MDL_FUZZ_CORPUS)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const ReceivedModel model = ReceiveModel(harness.Import(bytes));
+        std::ostringstream errors;
+        EXPECT_EQ(ExportScene(model, OutputFolder::Nowhere(errors), options), model.Succeeded())
+            << entry.path() << ": " << errors.str();
     }
 }
 

@@ -1,17 +1,20 @@
 // libFuzzer target: one whole import run on arbitrary bytes, as a host runs
 // it: a window whose capture accepts every list, and a ScaleImage that takes
 // the pixels and returns a buffer of its own. Then the host side reads what
-// it received: the model and the JSON dump.
+// it received: the model, the JSON dump, and the whole export (every file
+// of it, frames and normals too) into a folder that keeps nothing.
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "plugin/exports.h"
+#include "export_scene.h"
 #include "writers.h"
 
 namespace {
@@ -51,7 +54,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int result = ExecFunction(host.path.c_str());
     if (result != 1) std::abort();  // the window accepts everything
     host.capture.result = result;
-    ReportJson(host.capture);
+    const ReceivedModel model = ReceiveModel(host.capture);
+    ReportJson(model);
+    std::ostringstream messages;
+    ExportOptions options;
+    options.frames = true;
+    ExportScene(model, OutputFolder::Nowhere(messages), options);
     host.capture = ImportCapture{};
     for (char* buffer : scaled) std::free(buffer);
     scaled.clear();
