@@ -21,19 +21,27 @@ echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -
 build/linux/bin/import_bench --peer "$work/peer.txt" "$@"
 
 # The export: mdlhost with and without --export, wall time and peak resident
-# memory of the whole process; the difference is the export's. The GLB's
-# size with smooth normals (the default) and without (--export-normals none).
+# memory of the whole process; the difference is the export's. Beside them
+# the time to read and write the GLB's bytes once (dd), the export's time
+# over the import's plus that, and the GLB's size with smooth normals (the
+# default) and without (--export-normals none).
 echo
-printf '%-8s %12s %12s %12s %12s %10s %14s\n' model "import s" "import MB" "+export s" "+export MB" "GLB MB" "no normals MB"
+printf '%-8s %9s %10s %9s %10s %8s %6s %9s %8s %14s\n' model "import s" "import MB" "export s" "export MB" \
+  "write s" ratio "+MB" "GLB MB" "no normals MB"
 for model in medium large; do
   read -r plain_s plain_kb < <(/usr/bin/time -f '%e %M' build/linux/bin/mdlhost "$work/models/$model.mdl" \
     2>&1 >/dev/null | tail -n 1)
   rm -rf "$work/export" "$work/export-flat"
   read -r export_s export_kb < <(/usr/bin/time -f '%e %M' build/linux/bin/mdlhost "$work/models/$model.mdl" \
     --export "$work/export" 2>&1 >/dev/null | tail -n 1)
+  read -r write_s < <(/usr/bin/time -f '%e' dd if="$work/export/model.glb" of="$work/copy.glb" bs=1M \
+    2>&1 >/dev/null | tail -n 1)
+  rm -f "$work/copy.glb"
   build/linux/bin/mdlhost "$work/models/$model.mdl" --export "$work/export-flat" --export-normals none >/dev/null
   glb=$(stat -c %s "$work/export/model.glb")
   flat=$(stat -c %s "$work/export-flat/model.glb")
-  awk -v m="$model" -v ps="$plain_s" -v pk="$plain_kb" -v es="$export_s" -v ek="$export_kb" -v g="$glb" -v f="$flat" \
-    'BEGIN { printf "%-8s %12.2f %12.1f %12.2f %12.1f %10.1f %14.1f\n", m, ps, pk / 1024, es, ek / 1024, g / 1048576, f / 1048576 }'
+  awk -v m="$model" -v ps="$plain_s" -v pk="$plain_kb" -v es="$export_s" -v ek="$export_kb" -v ws="$write_s" \
+    -v g="$glb" -v f="$flat" 'BEGIN {
+      printf "%-8s %9.2f %10.1f %9.2f %10.1f %8.2f %6.2f %9.1f %8.1f %14.1f\n", m, ps, pk / 1024, es, ek / 1024, ws,
+        es / (ps + ws), (ek - pk) / 1024, g / 1048576, f / 1048576 }'
 done

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs, when any is missing.
-# Usage: scripts/setup.sh run|test|bench|package|docs   (run: what the
+# Usage: scripts/setup.sh run|test|bench|package|docs|blender   (run: what the
 # reference host needs; test: everything the builds and tests need, Windows
 # and Wine included; bench: the benchmark and the peer importer it compares
 # with; package: the Windows build of the release archive; docs: the
-# renderer for the README's picture)
+# renderer for the README's picture; blender: Blender for the export's
+# import check)
 set -euo pipefail
 
 run_packages=(cmake make g++-multilib googletest nlohmann-json3-dev libcli11-dev libstb-dev libtinygltf-dev nettle-dev:i386)
@@ -12,6 +13,7 @@ test_packages=("${run_packages[@]}" g++-mingw-w64-i686 wine wine32:i386 xvfb cla
 bench_packages=("${run_packages[@]}" libbenchmark-dev:i386 libassimp-dev g++ time)
 package_packages=(cmake make googletest nlohmann-json3-dev libcli11-dev libstb-dev g++-mingw-w64-i686)
 docs_packages=("${run_packages[@]}" f3d xvfb)
+blender_packages=("${run_packages[@]}" blender python3-numpy)
 
 case "${1:-test}" in
   run) wanted=("${run_packages[@]}") ;;
@@ -19,7 +21,8 @@ case "${1:-test}" in
   bench) wanted=("${bench_packages[@]}") ;;
   package) wanted=("${package_packages[@]}") ;;
   docs) wanted=("${docs_packages[@]}") ;;
-  *) echo "usage: $0 run|test|bench|package|docs" >&2; exit 2 ;;
+  blender) wanted=("${blender_packages[@]}") ;;
+  *) echo "usage: $0 run|test|bench|package|docs|blender" >&2; exit 2 ;;
 esac
 
 install_packages() {
