@@ -338,7 +338,8 @@ TEST(Export, RunsWholeOnEveryFileOfTheFuzzCorpus) {
     for (const auto& entry : fs::directory_iterator(MDL_FUZZ_CORPUS)) {
         std::ifstream in(entry.path(), std::ios::binary);
         const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        const ReceivedModel model = ReceiveModel(harness.Import(bytes));
+        const ImportCapture capture = harness.Import(bytes);
+        const ReceivedModel model = ReceiveModel(capture);
         std::ostringstream errors;
         EXPECT_EQ(ExportScene(model, OutputFolder::Nowhere(errors), options), model.Succeeded())
             << entry.path() << ": " << errors.str();

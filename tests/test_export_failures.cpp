@@ -61,7 +61,8 @@ TEST_P(WriteFailure, NamesTheFileAndLeavesNoPartOfIt) {
     if (c.fault == Fault::FolderInTheWay) fs::create_directory(target);
 
     PluginHarness harness;
-    const ReceivedModel model = ReceiveModel(harness.Import(SmallModel(6, 8, {"stand1", "stand2", "run1"}, 2)));
+    const ImportCapture capture = harness.Import(SmallModel(6, 8, {"stand1", "stand2", "run1"}, 2));
+    const ReceivedModel model = ReceiveModel(capture);  // whose frames the capture holds
     ExportOptions options;
     options.frames = true;
     std::ostringstream errors;
