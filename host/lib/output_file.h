@@ -59,7 +59,7 @@ public:
 
 private:
     struct Closer {
-        void operator()(std::FILE* file) const { std::fclose(file); }
+        void operator()(std::FILE* open) const { std::fclose(open); }
     };
 
     int_type overflow(int_type c) override;
