@@ -199,6 +199,21 @@ TEST(Export, AModelWithoutFramesHasSkinsButNoMesh) {
     EXPECT_NE(out.messages.find("no frames"), std::string::npos);
 }
 
+// Each animation's weights count its frames times every target: past 2^32
+// glTF's sparse indices cannot name them, and the GLB is refused unwritten.
+// Five sequences of the longest the plug-in reads: 32767 x 163835 weights.
+TEST(Export, WeightsPastWhatSparseIndicesNameAreRefused) {
+    Model model = SmallModel(3, 1, {});
+    for (const char* sequence : {"aa", "bb", "cc", "dd", "ee"})
+        for (int f = 0; f < 32767; ++f)
+            model.frames.push_back({0, mdlwriter::Frame::Name(sequence + std::to_string(f)),
+                                    {{{0, 0, 0}, 0}, {{1, 0, 0}, 0}, {{0, 1, 0}, 0}}});
+    const Exported out(model);
+    EXPECT_FALSE(out.written);
+    EXPECT_NE(out.messages.find("model.glb: too many animation frames"), std::string::npos) << out.messages;
+    EXPECT_FALSE(fs::exists(out.folder + "/model.glb"));
+}
+
 TEST(Export, AFailedImportWritesNothing) {
     Model model = SmallModel(3, 1, {"a1"});
     model.ident[0] = 'X';
