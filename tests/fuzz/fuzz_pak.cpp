@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -31,10 +32,17 @@ std::vector<uint8_t> Walk(const PakArchive* archive, const std::string& error) {
     return all;
 }
 
+// The file the input is written to, removed when the session ends.
+struct ScratchFile {
+    ~ScratchFile() { std::remove(path.c_str()); }
+    const std::string path = "/tmp/pakfuzz." + std::to_string(getpid()) + ".pak";
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string path = "/tmp/pakfuzz." + std::to_string(getpid()) + ".pak";
+    static const ScratchFile scratch;
+    const std::string& path = scratch.path;
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data), std::streamsize(size));
 
     std::string memoryError;
