@@ -28,6 +28,12 @@ mdl_target(recorder)
 target_include_directories(recorder PUBLIC host/recorder)
 target_link_libraries(recorder PUBLIC hostlib user32)
 
+# The reader of Quake's package archives (.pak), for the hosts that convert
+# every model in one.
+add_library(pakreader STATIC host/pak/pak_reader.cpp)
+mdl_target(pakreader)
+target_include_directories(pakreader PUBLIC host/pak)
+
 set(MDL_SAMPLE ${PROJECT_SOURCE_DIR}/sample/column.mdl)
 
 # The export of what the host received (mdlhost --export). Its files may

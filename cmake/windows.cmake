@@ -37,6 +37,12 @@ mdl_target(sceneexport)
 target_include_directories(sceneexport SYSTEM PRIVATE ${MDL_SYSTEM_HEADERS})
 target_link_libraries(sceneexport PUBLIC hostlib)
 
+# The reader of Quake's package archives (.pak), for the hosts that convert
+# every model in one.
+add_library(pakreader STATIC host/pak/pak_reader.cpp)
+mdl_target(pakreader)
+target_include_directories(pakreader PUBLIC host/pak)
+
 add_library(win32hostlib STATIC host/win32host/win32_host.cpp)
 mdl_target(win32hostlib)
 target_include_directories(win32hostlib PUBLIC host/win32host)

@@ -1,25 +1,37 @@
 #!/usr/bin/env bash
-# A bounded fuzzing session of the whole import run under AddressSanitizer
-# and UBSan. Usage: scripts/fuzz.sh [RUNS] (default 200000 executions, and
-# never more than 90 seconds). New inputs that crash are left in
-# build/fuzz/artifacts; add them to tests/fuzz/corpus as regression cases.
+# A bounded fuzzing session under AddressSanitizer and UBSan: the whole import
+# run (fuzz_import), then the archive reader (fuzz_pak). Usage:
+# scripts/fuzz.sh [RUNS] (default 200000 executions each, and never more than
+# 90 seconds for the import, 30 for the reader). New inputs that crash are
+# left in build/fuzz/artifacts (the reader's prefixed pak-); add them to
+# tests/fuzz/corpus or tests/fuzz/pak_corpus as regression cases.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-200000}
-scripts/build.sh fuzz fuzz_import >/dev/null
+scripts/build.sh fuzz fuzz_import fuzz_pak >/dev/null
 
-work=build/fuzz/session
-rm -rf "$work"
-mkdir -p "$work/corpus" build/fuzz/artifacts
-cp tests/fuzz/corpus/* "$work/corpus/"
+# fuzz TARGET CORPUS SECONDS ARTIFACT_PREFIX
+fuzz() {
+  local target=$1 corpus=$2 seconds=$3 prefix=$4
+  local work=build/fuzz/session/$target
+  rm -rf "$work"
+  mkdir -p "$work/corpus" build/fuzz/artifacts
+  cp "$corpus"/* "$work/corpus/"
+  local status=0
+  ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 \
+    "build/fuzz/bin/$target" -runs="$runs" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 \
+    -print_final_stats=1 -artifact_prefix="build/fuzz/artifacts/$prefix" "$work/corpus" "$corpus" \
+    >"$work/log" 2>&1 || status=$?
+  echo "== $target"
+  grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)|^stat::|^Done|ERROR|SUMMARY|Test unit written' "$work/log" || true
+  if [ "$status" -ne 0 ]; then
+    tail -n 60 "$work/log"
+    echo "fuzz: the $target session failed (exit $status)" >&2
+  fi
+  return "$status"
+}
+
 status=0
-ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 \
-  build/fuzz/bin/fuzz_import -runs="$runs" -max_total_time=90 -max_len=65536 -rss_limit_mb=2048 \
-  -print_final_stats=1 -artifact_prefix=build/fuzz/artifacts/ "$work/corpus" tests/fuzz/corpus \
-  >"$work/log" 2>&1 || status=$?
-grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)|^stat::|^Done|ERROR|SUMMARY|Test unit written' "$work/log" || true
-if [ "$status" -ne 0 ]; then
-  tail -n 60 "$work/log"
-  echo "fuzz: the session failed (exit $status)" >&2
-fi
+fuzz fuzz_import tests/fuzz/corpus 90 "" || status=$?
+fuzz fuzz_pak tests/fuzz/pak_corpus 30 pak- || status=$?
 exit "$status"

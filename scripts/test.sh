@@ -21,7 +21,7 @@ scripts/build.sh linux
 if $emulated; then
   # Built all the same, so that they stay ready to run.
   scripts/build.sh asan >/dev/null
-  scripts/build.sh fuzz fuzz_import >/dev/null
+  scripts/build.sh fuzz fuzz_import fuzz_pak >/dev/null
   scripts/build.sh windows -DMDL_LINUX_BUILD="$PWD/build/linux" -DMDL_WINE_TESTS=OFF
   ctest --test-dir build/windows --output-on-failure -j"$(nproc)"
   cat <<'NOTE'

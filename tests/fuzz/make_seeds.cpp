@@ -1,10 +1,12 @@
-// Writes the fuzzer's seed models into a folder: small files of every shape
-// the reader knows, good and refused. Usage: make_seeds FOLDER
+// Writes the fuzzers' seeds into a folder: small files of every shape the
+// model reader knows, good and refused, or with --pak the same for the
+// archive reader (tests/fuzz/pak_corpus). Usage: make_seeds [--pak] FOLDER
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "mdl_writer.h"
+#include "pak_writer.h"
 
 using namespace mdlwriter;
 
@@ -29,14 +31,45 @@ Model Base(int frames) {
 
 void SetBits(float& value, uint32_t bits) { std::memcpy(&value, &bits, sizeof value); }
 
+bool WritePakSeeds(const std::string& folder) {
+    using pakwriter::File;
+    using pakwriter::Pak;
+    Pak models;
+    models.entries = {File("progs/one.mdl", Base(1).Bytes()), File("progs/two.mdl", Base(2).Bytes()),
+                      File("readme.txt", {'h', 'i', '\n'})};
+    Pak unsafeNames;
+    for (const char* name : {"../up.mdl", "C:/x.mdl", "progs\\a.mdl", "progs//b.mdl", "/abs.mdl"})
+        unsafeNames.entries.push_back(File(name, {'I', 'D', 'P', 'O'}));
+    Pak entryOutside = models;
+    entryOutside.entries[1].filelen = 0x7FFFFFFF;
+    Pak unterminated = models;
+    unterminated.entries[2].name = pakwriter::StoredName(std::string(56, 'n'));
+    Pak notWholeEntries = models;
+    notWholeEntries.dirlen = 65;
+    Pak directoryOverflow = models;
+    directoryOverflow.dirofs = directoryOverflow.dirlen = 0x7FFFFFC0;
+
+    bool ok = true;
+    ok &= WriteFile(folder + "/models.pak", models.Bytes());
+    ok &= WriteFile(folder + "/empty.pak", Pak{}.Bytes());
+    ok &= WriteFile(folder + "/unsafe_names.pak", unsafeNames.Bytes());
+    ok &= WriteFile(folder + "/entry_outside.pak", entryOutside.Bytes());
+    ok &= WriteFile(folder + "/unterminated_name.pak", unterminated.Bytes());
+    ok &= WriteFile(folder + "/directory_not_whole_entries.pak", notWholeEntries.Bytes());
+    ok &= WriteFile(folder + "/directory_overflow.pak", directoryOverflow.Bytes());
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make_seeds FOLDER\n");
+    const bool pak = argc == 3 && std::strcmp(argv[1], "--pak") == 0;
+    if (argc != 2 && !pak) {
+        std::fprintf(stderr, "usage: make_seeds [--pak] FOLDER\n");
         return 2;
     }
-    const std::string folder = argv[1];
+    const std::string folder = argv[argc - 1];
+    if (pak) return WritePakSeeds(folder) ? 0 : 1;
     bool ok = true;
     ok &= WriteFile(folder + "/eight_frames.mdl", Base(8).Bytes());
     ok &= WriteFile(folder + "/one_frame.mdl", Base(1).Bytes());
