@@ -35,6 +35,7 @@ add_library(sceneexport STATIC host/lib/export_scene.cpp host/lib/export_mesh.cp
   host/lib/obj_writer.cpp host/lib/output_file.cpp host/lib/smooth_normals.cpp)
 mdl_target(sceneexport)
 target_include_directories(sceneexport SYSTEM PRIVATE ${MDL_SYSTEM_HEADERS})
+target_compile_definitions(sceneexport PRIVATE _FILE_OFFSET_BITS=64)
 target_link_libraries(sceneexport PUBLIC hostlib)
 
 # The reader of Quake's package archives (.pak), for the hosts that convert
@@ -50,6 +51,15 @@ target_link_libraries(win32hostlib PUBLIC hostlib Tovra_Main user32)
 
 # Programs run under Wine; ctest and test discovery go through this wrapper.
 set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/scripts/wine-run.sh)
+
+# The converter: mdlhost's own program, with host_windows.cpp in place of
+# host_linux.cpp. It reads its command line as UTF-16 (wmain).
+add_executable(mdlhost host/mdlhost/main.cpp host/mdlhost/host_windows.cpp)
+mdl_target(mdlhost)
+target_include_directories(mdlhost SYSTEM PRIVATE ${MDL_SYSTEM_HEADERS})
+target_link_libraries(mdlhost PRIVATE win32hostlib sceneexport pakreader)
+target_link_options(mdlhost PRIVATE -static -municode)
+add_dependencies(mdlhost mdlimport_dll)
 
 add_executable(win32host host/win32host/main.cpp)
 mdl_target(win32host)

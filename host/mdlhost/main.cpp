@@ -1,109 +1,356 @@
-// mdlhost: the reference host. Loads the plug-in module, asks it what it is,
-// gives it a window and runs one import, then reports what it received.
-#include <dlfcn.h>
-#include <unistd.h>
-
-#include <cstdio>
-#include <filesystem>
+// mdlhost: the reference host and converter. Loads the plug-in module, asks
+// it what it is, gives it a window and imports a model, then reports what it
+// received and, on request, exports it. Given several models (files, folders
+// of them, Quake .pak archives), it converts each in turn and sums up.
+#include <algorithm>
+#include <cctype>
 #include <iostream>
+#include <random>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include <CLI/CLI.hpp>
 
+#include "converter_host.h"
 #include "export_scene.h"
-#include "plugin_exports.h"
-#include "recording_host.h"
-#include "tovra_main.h"
+#include "pak_reader.h"
 #include "writers.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
-std::string Beside(const std::string& file) {
-    std::vector<char> self(4096);
-    const ssize_t length = readlink("/proc/self/exe", self.data(), self.size() - 1);
-    if (length <= 0) return file;
-    std::string path(self.data(), size_t(length));
-    return path.substr(0, path.rfind('/') + 1) + file;
+struct Options {
+    std::vector<std::string> files;  // UTF-8, as given
+    bool json = false;
+    std::vector<std::string> refused;
+    std::string exportDir;  // UTF-8
+    ExportOptions exportOptions;
+};
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return text;
 }
 
-void NoteScaleImage(void* context, const _COLOR* pixels, int width, int height, const char* result) {
-    static_cast<RecordingHost*>(context)->NoteScaleImage(pixels, width, height, result);
+bool EndsWith(const std::string& text, const char* tail) {
+    const std::string end(tail);
+    return text.size() >= end.size() && Lower(text.substr(text.size() - end.size())) == end;
+}
+
+// One model to convert: a file on disk, or an entry of an archive.
+struct ModelSource {
+    std::string shown;  // as reports name it: the path given, or ARCHIVE/ENTRY
+    fs::path file;      // on disk; empty for an archive entry
+    const PakArchive* archive = nullptr;
+    PakEntry entry{};
+    fs::path output;  // its folder under the export's, without the extension
+};
+
+enum class Outcome { Converted, Refused, Failed };
+
+struct Result {
+    std::string shown;
+    Outcome outcome;
+    std::string reason;
+};
+
+// Every model that the arguments name, and what could not be read.
+struct Inputs {
+    std::vector<ModelSource> models;
+    std::vector<std::unique_ptr<PakArchive>> archives;
+    std::vector<Result> unreadable;
+};
+
+void CollectFolder(const std::string& argument, const fs::path& folder, Inputs& inputs) {
+    std::vector<fs::path> found;
+    std::error_code error;
+    for (fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, error), end;
+         !error && it != end; it.increment(error)) {
+        std::error_code ignored;
+        if (it->is_regular_file(ignored) && EndsWith(it->path().filename().u8string(), ".mdl")) found.push_back(it->path());
+    }
+    if (error) inputs.unreadable.push_back({argument, Outcome::Failed, "cannot read the folder: " + error.message()});
+    std::sort(found.begin(), found.end());
+    for (const fs::path& file : found) {
+        const fs::path relative = file.lexically_relative(folder);
+        ModelSource source{(fs::u8path(argument) / relative).generic_u8string(), file, nullptr, {}, relative};
+        inputs.models.push_back(std::move(source));
+    }
+}
+
+void CollectArchive(const std::string& argument, const fs::path& path, Inputs& inputs) {
+    std::string error;
+    std::unique_ptr<PakArchive> archive = PakArchive::Open(path, error);
+    if (!archive) {
+        inputs.unreadable.push_back({argument, Outcome::Failed, error});
+        return;
+    }
+    for (const PakEntry& entry : archive->Entries()) {
+        if (!EndsWith(entry.name, ".mdl")) continue;
+        const std::string unsafe = UnsafeEntryName(entry.name);
+        if (!unsafe.empty()) {
+            // Any bytes, shown as the dump shows them.
+            inputs.unreadable.push_back({argument + "/" + BytesAsText(entry.name), Outcome::Refused, unsafe});
+            continue;
+        }
+        // A safe name is UTF-8 text, a relative path that stays under the export's folder.
+        inputs.models.push_back({argument + "/" + entry.name, {}, archive.get(), entry, fs::u8path(entry.name)});
+    }
+    inputs.archives.push_back(std::move(archive));
+}
+
+Inputs Collect(const std::vector<std::string>& arguments) {
+    Inputs inputs;
+    for (const std::string& argument : arguments) {
+        const fs::path path = fs::u8path(argument);
+        std::error_code error;
+        if (fs::is_directory(path, error)) {
+            CollectFolder(argument, path, inputs);
+        } else if (EndsWith(argument, ".pak")) {
+            CollectArchive(argument, path, inputs);
+        } else if (!fs::exists(path, error)) {
+            inputs.unreadable.push_back({argument, Outcome::Failed, "no such file or folder"});
+        } else {
+            inputs.models.push_back({argument, path, nullptr, {}, path.filename()});
+        }
+    }
+    return inputs;
+}
+
+// Each model's own folder under the export's: its path without the
+// extension, with a suffix where another model has it already. Compared
+// without case, as Windows' file systems compare names.
+void ChooseOutputFolders(std::vector<ModelSource>& models) {
+    std::set<std::string> taken;
+    for (ModelSource& model : models) {
+        const fs::path wanted = fs::path(model.output).replace_extension();
+        fs::path candidate = wanted;
+        for (int n = 2; !taken.insert(Lower(candidate.generic_u8string())).second; ++n)
+            candidate = fs::u8path(wanted.u8string() + "-" + std::to_string(n));
+        model.output = candidate;
+    }
+}
+
+// An archive entry as a file of its own for the plug-in, removed afterwards.
+class TemporaryModel {
+public:
+    TemporaryModel(const PakArchive& archive, const PakEntry& entry, std::string& error) {
+        std::vector<uint8_t> bytes;
+        if (!archive.Read(entry, bytes, error)) return;
+        std::error_code failure;
+        const fs::path folder = fs::temp_directory_path(failure);
+        std::random_device random;
+        path = folder / ("mdlhost-" + std::to_string(random()) + "-" + std::to_string(random()) + ".mdl");
+        std::ofstream out(path, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        out.close();
+        if (failure || !out) {
+            error = "cannot write a temporary copy in " + folder.u8string();
+            Remove();
+        }
+    }
+    ~TemporaryModel() { Remove(); }
+    TemporaryModel(const TemporaryModel&) = delete;
+    TemporaryModel& operator=(const TemporaryModel&) = delete;
+
+    const fs::path& Path() const { return path; }
+
+private:
+    void Remove() {
+        std::error_code ignored;
+        if (!path.empty()) fs::remove(path, ignored);
+        path.clear();
+    }
+    fs::path path;
+};
+
+std::string BoxTexts(const ReceivedModel& model) {
+    std::string texts;
+    for (const MessageBoxSeen& box : model.messageBoxes) texts += (texts.empty() ? "" : " / ") + box.text;
+    return texts.empty() ? "the import failed" : texts;
+}
+
+// The export's first complaint, without the program's name.
+std::string FirstLine(const std::string& messages) {
+    std::string line = messages.substr(0, messages.find('\n'));
+    const std::string prefix = "mdlhost: ";
+    return line.rfind(prefix, 0) == 0 ? line.substr(prefix.size()) : line;
+}
+
+Result Convert(ConverterHost& host, const ModelSource& source, const Options& options, std::string* json) {
+    std::string error;
+    std::unique_ptr<TemporaryModel> copy;
+    if (source.archive != nullptr) {
+        copy = std::make_unique<TemporaryModel>(*source.archive, source.entry, error);
+        if (!error.empty()) return {source.shown, Outcome::Failed, error};
+    }
+    const PluginPath pluginPath(copy ? copy->Path() : source.file, error);
+    if (pluginPath.Get().empty()) return {source.shown, Outcome::Failed, error};
+
+    ImportCapture capture = host.Import(pluginPath.Get());
+    capture.file = source.shown;
+    const ReceivedModel model = ReceiveModel(capture);
+    if (json != nullptr) *json = ReportJson(model);
+    if (!model.Succeeded()) return {source.shown, Outcome::Refused, BoxTexts(model)};
+    if (options.exportDir.empty()) return {source.shown, Outcome::Converted, {}};
+
+    std::ostringstream messages;
+    const fs::path folder = fs::u8path(options.exportDir) / source.output;
+    const bool written = ExportScene(model, OutputFolder(folder, messages), options.exportOptions);
+    if (!written) return {source.shown, Outcome::Failed, FirstLine(messages.str())};
+    std::cerr << messages.str();  // notes, such as a model without a mesh
+    return {source.shown, Outcome::Converted, {}};
+}
+
+// A line on the terminal that the next one overwrites.
+class Progress {
+public:
+    explicit Progress(size_t total_) : total(total_), shown(ErrorsGoToATerminal()) {}
+    ~Progress() { Clear(); }
+
+    void Show(size_t done, const std::string& name) {
+        if (!shown) return;
+        const std::string line = "[" + std::to_string(done + 1) + "/" + std::to_string(total) + "] " + name;
+        std::cerr << "\r" << line << std::string(width > line.size() ? width - line.size() : 0, ' ') << std::flush;
+        width = line.size();
+    }
+    void Clear() {
+        if (shown && width > 0) std::cerr << "\r" << std::string(width, ' ') << "\r" << std::flush;
+        width = 0;
+    }
+
+private:
+    size_t total;
+    bool shown;
+    size_t width = 0;
+};
+
+// Several models: each converted in turn, whatever befalls the others; the
+// dumps as one JSON array, or a summary; 0 when every model converted.
+int ConvertMany(ConverterHost& host, const Options& options) {
+    Inputs inputs = Collect(options.files);
+    ChooseOutputFolders(inputs.models);
+    std::vector<Result> results = inputs.unreadable;
+    if (options.json) std::cout << "[";
+    {
+        Progress progress(inputs.models.size());
+        for (size_t i = 0; i < inputs.models.size(); ++i) {
+            progress.Show(i, inputs.models[i].shown);
+            std::string json;
+            try {
+                results.push_back(Convert(host, inputs.models[i], options, options.json ? &json : nullptr));
+            } catch (const std::exception& failure) {
+                results.push_back({inputs.models[i].shown, Outcome::Failed, failure.what()});
+            }
+            if (json.empty()) continue;
+            json.pop_back();  // the newline, before the comma
+            std::cout << (i == 0 ? "\n" : ",\n") << json;
+        }
+    }
+    if (options.json) std::cout << "\n]\n" << std::flush;
+
+    size_t counts[3] = {};
+    for (const Result& result : results) ++counts[int(result.outcome)];
+    std::ostream& out = options.json ? std::cerr : std::cout;
+    out << counts[0] << " converted, " << counts[1] << " refused, " << counts[2] << " failed\n";
+    for (const Result& result : results) {
+        if (result.outcome == Outcome::Refused) out << "refused " << result.shown << ": " << result.reason << "\n";
+        if (result.outcome == Outcome::Failed) out << "failed " << result.shown << ": " << result.reason << "\n";
+    }
+    return counts[1] + counts[2] == 0 ? 0 : 1;
+}
+
+// One model, reported whole: the plug-in's answers, the report or the dump.
+int ConvertOne(ConverterHost& host, const std::string& file, const std::string& description,
+               const std::string& header, const Options& options) {
+    std::string error;
+    const PluginPath pluginPath(fs::u8path(file), error);
+    if (pluginPath.Get().empty()) {
+        std::cerr << "mdlhost: cannot hand " << file << " to the plug-in: " << error << "\n";
+        return 1;
+    }
+    ImportCapture capture = host.Import(pluginPath.Get());
+    capture.file = file;
+    const ReceivedModel model = ReceiveModel(capture);
+    int status = 0;
+    if (!options.exportDir.empty() &&
+        !ExportScene(model, fs::u8path(options.exportDir), options.exportOptions, std::cerr))
+        status = 1;
+    std::cout << (options.json ? ReportJson(model) : header + ReportText(model, description)) << std::flush;
+    if (!model.Succeeded()) status = 1;
+    return status;
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    CLI::App app{"Runs one import of a model file through the plug-in and reports what the host received."};
-    std::string file = MDL_SAMPLE_PATH;
-    std::string pluginPath = Beside("libmdlimport.so");
-    bool json = false;
-    std::vector<std::string> refused;
-    std::filesystem::path exportDir;
-    ExportOptions exportOptions;
+int ConverterMain(const std::vector<std::string>& arguments) {
+    CLI::App app{"Imports model files through the plug-in and reports what the host received; converts them "
+                 "to glTF and OBJ with --export. FILE may name models, folders of models and .pak archives."};
+    Options options;
+    std::string pluginPath = DefaultPluginPath().u8string();
     std::string interpolation = "step";
     std::string normals = "smooth";
-    app.add_option("file", file, "model file to import (default: the bundled sample)");
-    app.add_flag("--json", json, "print the JSON dump instead of the report");
-    app.add_option("--refuse", refused, "make the host window refuse this delivery (PM_FACES, PM_VERTICES, "
-                                        "PM_ANIMATIONS, PM_TEXTURES, PM_FACEMAPS); may be repeated")
+    app.add_option("file", options.files,
+                   "model files, folders (every .mdl under them) and .pak archives (every .mdl in them); "
+                   "on Linux the bundled sample by default");
+    app.add_flag("--json", options.json, "print the JSON dump instead of the report (several models: an array)");
+    app.add_option("--refuse", options.refused, "make the host window refuse this delivery (PM_FACES, PM_VERTICES, "
+                                                "PM_ANIMATIONS, PM_TEXTURES, PM_FACEMAPS); may be repeated")
         ->allow_extra_args(false)
         ->check([](const std::string& name) {
             return FindDelivery(name.c_str()) ? std::string() : "not a delivery message: " + name;
         });
-    app.add_option("--export", exportDir,
-                   "write what the host received to this folder: model.glb (binary glTF with every skin and "
-                   "animation), and model.obj with its skins as PNG");
+    app.add_option("--export", options.exportDir,
+                   "write what the host received to this folder (several models: each to a folder of its own "
+                   "in it): model.glb (binary glTF with every skin and animation), and model.obj with its skins "
+                   "as PNG");
     app.add_option("--export-interpolation", interpolation, "animation playback in model.glb: step (default) or linear")
         ->check(CLI::IsMember({"step", "linear"}));
     app.add_option("--export-normals", normals,
                    "normals in the export: smooth (default), per point and frame, or none for smaller files")
         ->check(CLI::IsMember({"smooth", "none"}));
-    app.add_flag("--export-frames", exportOptions.frames, "also write every animation frame as an OBJ under frames/");
+    app.add_flag("--export-frames", options.exportOptions.frames,
+                 "also write every animation frame as an OBJ under frames/");
     app.add_option("--plugin", pluginPath, "plug-in module to load");
-    CLI11_PARSE(app, argc, argv);
-    exportOptions.interpolation = interpolation == "linear" ? Interpolation::Linear : Interpolation::Step;
-    exportOptions.normals = normals == "smooth";
+    std::vector<const char*> argv;
+    for (const std::string& argument : arguments) argv.push_back(argument.c_str());
+    try {
+        app.parse(int(argv.size()), argv.data());
+    } catch (const CLI::ParseError& error) {
+        return app.exit(error);
+    }
+    options.exportOptions.interpolation = interpolation == "linear" ? Interpolation::Linear : Interpolation::Step;
+    options.exportOptions.normals = normals == "smooth";
+    if (options.files.empty()) options.files.push_back(DefaultModel().u8string());
+    if (options.files[0].empty()) {
+        std::cerr << "mdlhost: name a model, a folder of models or a .pak archive\n";
+        return 1;
+    }
 
-    void* module = dlopen(pluginPath.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (module == nullptr) {
-        std::cerr << "mdlhost: cannot load the plug-in: " << dlerror() << "\n";
+    std::string error;
+    const std::unique_ptr<ConverterHost> host = LoadConverterHost(fs::u8path(pluginPath), error);
+    if (!host) {
+        std::cerr << "mdlhost: " << error << "\n";
         return 2;
     }
-    PluginExports plugin{};
-    if (const char* missing = ResolveExports([module](const char* name, int) { return dlsym(module, name); }, plugin)) {
-        std::cerr << "mdlhost: the plug-in does not export " << missing << "\n";
-        return 2;
+    for (const std::string& name : options.refused) host->Refuse(FindDelivery(name.c_str())->message);
+    const PluginExports& plugin = host->Plugin();
+    const int type = plugin.GetType();
+    const std::string description = plugin.GetInfo(1);
+    const std::string label = plugin.ReturnLabel(1);
+    plugin.ReturnData(0, 0);
+
+    // One model named as a file is reported whole; anything more is converted
+    // in turn and summed up.
+    std::error_code ignored;
+    const bool one = options.files.size() == 1 && !EndsWith(options.files[0], ".pak") &&
+                     !fs::is_directory(fs::u8path(options.files[0]), ignored);
+    if (one) {
+        const std::string header = "Plug-in type: " + std::to_string(type) + "\nFilter: " + label + "\n";
+        return ConvertOne(*host, options.files[0], description, header, options);
     }
-
-    int status = 0;
-    {
-        RecordingHost host;
-        for (const std::string& name : refused) host.Refuse(FindDelivery(name.c_str())->message);
-        SetScaleImageObserver(NoteScaleImage, &host);
-
-        const int type = plugin.GetType();
-        const std::string description = plugin.GetInfo(1);
-        const std::string label = plugin.ReturnLabel(1);
-        plugin.ReturnData(0, 0);
-        plugin.InitWindow(host.Window());
-        const int result = plugin.ExecFunction(file.c_str());
-
-        ImportCapture capture = host.Take();
-        capture.file = file;
-        capture.result = result;
-        SetScaleImageObserver(nullptr, nullptr);
-        const ReceivedModel model = ReceiveModel(capture);
-
-        if (!exportDir.empty() && !ExportScene(model, exportDir, exportOptions, std::cerr)) status = 1;
-        if (json) {
-            std::cout << ReportJson(model);
-        } else {
-            std::cout << "Plug-in type: " << type << "\nFilter: " << label << "\n" << ReportText(model, description);
-        }
-        if (!model.Succeeded()) status = 1;
-    }
-    ReleaseScaledImages();
-    dlclose(module);
-    return status;
+    return ConvertMany(*host, options);
 }

@@ -29,10 +29,10 @@ uint32_t IconOf(HWND box) {
 
 }  // namespace
 
-Win32Host::Win32Host(const char* plugin) {
-    module = LoadLibraryA(plugin);
+Win32Host::Win32Host(const std::filesystem::path& plugin) {
+    module = LoadLibraryW(plugin.c_str());
     if (module == nullptr) {
-        error = std::string("cannot load ") + plugin + " (error " + std::to_string(GetLastError()) + ")";
+        error = "cannot load " + plugin.u8string() + " (error " + std::to_string(GetLastError()) + ")";
         return;
     }
     // Each export by name, which must be the export at its ordinal too.

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <filesystem>
 #include <set>
 #include <string>
 
@@ -16,7 +17,7 @@
 class Win32Host {
 public:
     // Loads the plug-in afresh, so each host starts from a module at load.
-    explicit Win32Host(const char* plugin = "mdlimport.dll");
+    explicit Win32Host(const std::filesystem::path& plugin = "mdlimport.dll");
     ~Win32Host();
 
     Win32Host(const Win32Host&) = delete;

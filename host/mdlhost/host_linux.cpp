@@ -1,0 +1,75 @@
+// The converter on Linux: the module through dlopen, the recording window on
+// the stand-in for the Windows calls, and paths as they are.
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <vector>
+
+#include "converter_host.h"
+#include "recording_host.h"
+#include "tovra_main.h"
+
+namespace {
+
+class LinuxHost final : public ConverterHost {
+public:
+    explicit LinuxHost(void* module_) : module(module_) { SetScaleImageObserver(NoteScaleImage, &host); }
+    ~LinuxHost() override {
+        SetScaleImageObserver(nullptr, nullptr);
+        ReleaseScaledImages();
+        dlclose(module);
+    }
+
+    const PluginExports& Plugin() const override { return plugin; }
+    void Refuse(uint32_t message) override { host.Refuse(message); }
+    ImportCapture Import(const std::string& pluginPath) override {
+        ReleaseScaledImages();
+        plugin.InitWindow(host.Window());
+        const int result = plugin.ExecFunction(pluginPath.c_str());
+        ImportCapture capture = host.Take();
+        capture.result = result;
+        return capture;
+    }
+
+    PluginExports plugin{};
+
+private:
+    static void NoteScaleImage(void* context, const _COLOR* pixels, int width, int height, const char* result) {
+        static_cast<RecordingHost*>(context)->NoteScaleImage(pixels, width, height, result);
+    }
+
+    void* module;
+    RecordingHost host;
+};
+
+}  // namespace
+
+std::unique_ptr<ConverterHost> LoadConverterHost(const std::filesystem::path& module, std::string& error) {
+    void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+        error = std::string("cannot load the plug-in: ") + dlerror();
+        return nullptr;
+    }
+    auto host = std::make_unique<LinuxHost>(handle);
+    if (const char* missing = ResolveExports([handle](const char* name, int) { return dlsym(handle, name); }, host->plugin)) {
+        error = std::string("the plug-in does not export ") + missing;
+        return nullptr;
+    }
+    return host;
+}
+
+std::filesystem::path DefaultPluginPath() {
+    std::vector<char> self(4096);
+    const ssize_t length = readlink("/proc/self/exe", self.data(), self.size() - 1);
+    const std::filesystem::path program(length > 0 ? std::string(self.data(), size_t(length)) : std::string());
+    return program.parent_path() / "libmdlimport.so";
+}
+
+std::filesystem::path DefaultModel() { return MDL_SAMPLE_PATH; }
+
+PluginPath::PluginPath(const std::filesystem::path& file, std::string&) : path(file.string()) {}
+PluginPath::~PluginPath() = default;
+
+bool ErrorsGoToATerminal() { return isatty(STDERR_FILENO) != 0; }
+
+int main(int argc, char** argv) { return ConverterMain(std::vector<std::string>(argv, argv + argc)); }

@@ -1,0 +1,111 @@
+cmake_minimum_required(VERSION 3.25)
+# The converter on many models in one run, as a user runs it (CONVERTER: the
+# command, with Wine before it on Windows; MAKE_INPUTS writes the inputs):
+# an archive converts whole, each model's files as its one-by-one conversion;
+# a folder at every depth; the summary and the exit status; every damaged or
+# hostile archive refused with a clear message, and nothing written outside
+# the export's folder.
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK})
+execute_process(COMMAND ${MAKE_INPUTS} ${WORK}/in RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "make_inputs failed")
+endif()
+
+function(convert expected_status)
+  execute_process(COMMAND ${CONVERTER} ${ARGN} WORKING_DIRECTORY ${WORK}/in RESULT_VARIABLE status
+                  OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT status EQUAL expected_status)
+    message(FATAL_ERROR "${ARGN}: exit ${status}, expected ${expected_status}\n${out}\n${err}")
+  endif()
+  set(out "${out}" PARENT_SCOPE)
+endfunction()
+
+function(expect text)
+  string(FIND "${out}" "${text}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "missing from the output: ${text}\n--- output:\n${out}")
+  endif()
+endfunction()
+
+function(same_folders a b)
+  file(GLOB_RECURSE files RELATIVE ${a} ${a}/*)
+  file(GLOB_RECURSE others RELATIVE ${b} ${b}/*)
+  if(NOT files OR NOT files STREQUAL others)
+    message(FATAL_ERROR "${a} holds '${files}', ${b} holds '${others}'")
+  endif()
+  foreach(name ${files})
+    execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${a}/${name} ${b}/${name} RESULT_VARIABLE differs)
+    if(differs)
+      message(FATAL_ERROR "${a}/${name} differs from ${b}/${name}")
+    endif()
+  endforeach()
+endfunction()
+
+# The game's archive: four models (two whose names differ in case only), a
+# text file, and a model the plug-in refuses.
+convert(1 game/pak0.pak --export ../out/game)
+expect("4 converted, 1 refused, 0 failed\n")
+expect("refused game/pak0.pak/progs/bad.mdl: Sorry, but this file iz not .MDL")
+set(folders progs/ogre progs/Ogre-2 progs/KNIGHT maps/b_bh10)
+set(number 1)
+foreach(folder ${folders})
+  convert(0 loose/${number}.mdl --export ../out/single/${number})
+  same_folders(${WORK}/out/game/${folder} ${WORK}/out/single/${number})
+  math(EXPR number "${number} + 1")
+endforeach()
+file(GLOB_RECURSE written RELATIVE ${WORK}/out/game ${WORK}/out/game/*/model.glb)
+list(LENGTH written count)
+if(NOT count EQUAL 4)
+  message(FATAL_ERROR "the archive's conversion wrote ${written}")
+endif()
+
+# A folder: every .mdl at any depth, in any letter case; the dumps as one array.
+convert(0 models --export ../out/models)
+expect("2 converted, 0 refused, 0 failed\n")
+foreach(folder top monsters/big/shambler)
+  if(NOT EXISTS ${WORK}/out/models/${folder}/model.glb)
+    message(FATAL_ERROR "the folder's conversion did not write ${folder}/model.glb")
+  endif()
+endforeach()
+convert(0 --json models loose/1.mdl)
+string(JSON count LENGTH "${out}")
+string(JSON file GET "${out}" 2 file)
+if(NOT count EQUAL 3 OR NOT file STREQUAL "loose/1.mdl")
+  message(FATAL_ERROR "--json of three models: ${count} dumps, the last of ${file}")
+endif()
+
+# Damaged and hostile archives: a clear message, and nothing else happens.
+foreach(case
+    "bad_magic|not a pak archive"
+    "short|ends inside its header"
+    "directory_outside|the directory lies outside the file"
+    "directory_negative|the directory's offset or length is negative"
+    "directory_not_whole_entries|not a whole number of 64-byte entries"
+    "directory_overflowing|the directory lies outside the file"
+    "entry_outside|lies outside the file"
+    "entry_negative|negative offset or length"
+    "entry_overflowing|lies outside the file"
+    "name_without_nul|a name without its terminating NUL")
+  string(REPLACE "|" ";" case "${case}")
+  list(GET case 0 name)
+  list(GET case 1 words)
+  convert(1 hostile/${name}.pak --export ../out/hostile/${name})
+  expect("0 converted, 0 refused, 1 failed\nfailed hostile/${name}.pak: ")
+  expect("${words}")
+  if(EXISTS ${WORK}/out/hostile/${name})
+    message(FATAL_ERROR "the refused archive ${name}.pak wrote into its export folder")
+  endif()
+endforeach()
+
+# Names that would leave the export's folder: each refused and named, and the
+# rest of the archive converted inside it.
+convert(1 hostile/unsafe_names.pak --export ../out/unsafe/inside)
+expect("1 converted, 6 refused, 0 failed\n")
+foreach(name ../evil.mdl /tmp/evil.mdl C:evil.mdl "progs\\evil.mdl" progs/e:vil.mdl progs//evil.mdl)
+  expect("refused hostile/unsafe_names.pak/${name}: ")
+endforeach()
+file(GLOB_RECURSE everything RELATIVE ${WORK} ${WORK}/*evil* ${WORK}/out/unsafe/* /tmp/evil*)
+if(NOT everything STREQUAL "out/unsafe/inside/progs/ogre/model.glb;out/unsafe/inside/progs/ogre/model.mtl;out/unsafe/inside/progs/ogre/model.obj;out/unsafe/inside/progs/ogre/texture0.png")
+  message(FATAL_ERROR "written from the unsafe archive: ${everything}")
+endif()
