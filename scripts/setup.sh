@@ -50,10 +50,13 @@ if [ "${1:-test}" = test ] && ! command -v npm >/dev/null; then
   install_packages nodejs npm
 fi
 
-# A Russian locale, in which Wine takes code page 1251 as the ANSI one.
-if [ "${1:-test}" = test ] && ! locale -a 2>/dev/null | grep -qi '^ru_RU\.utf-\?8$'; then
-  localedef -i ru_RU -f UTF-8 ru_RU.UTF-8
-fi
+# A Russian locale, in which Wine takes code page 1251 as the ANSI one, and
+# an English one (1252, no Cyrillic), in which Wine reads UTF-8 arguments.
+for wanted_locale in ru_RU en_US; do
+  if [ "${1:-test}" = test ] && ! locale -a 2>/dev/null | grep -qi "^$wanted_locale\.utf-\?8\$"; then
+    localedef -i "$wanted_locale" -f UTF-8 "$wanted_locale.UTF-8"
+  fi
+done
 
 # Some virtual machines run no 32-bit x86 code at all (the kernel refuses the
 # executable). There qemu's user-mode emulator runs every 32-bit program,

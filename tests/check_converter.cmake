@@ -1,6 +1,6 @@
 cmake_minimum_required(VERSION 3.25)
 # The converter on many models in one run, as a user runs it (CONVERTER: the
-# command, with Wine before it on Windows; MAKE_INPUTS writes the inputs):
+# program, WRAPPER: Wine on Windows; MAKE_INPUTS writes the inputs):
 # an archive converts whole, each model's files as its one-by-one conversion;
 # a folder at every depth; the summary and the exit status; every damaged or
 # hostile archive refused with a clear message, and nothing written outside
@@ -13,7 +13,7 @@ if(NOT status EQUAL 0)
 endif()
 
 function(convert expected_status)
-  execute_process(COMMAND ${CONVERTER} ${ARGN} WORKING_DIRECTORY ${WORK}/in RESULT_VARIABLE status
+  execute_process(COMMAND ${WRAPPER} ${CONVERTER} ${ARGN} WORKING_DIRECTORY ${WORK}/in RESULT_VARIABLE status
                   OUTPUT_VARIABLE out ERROR_VARIABLE err)
   if(NOT status EQUAL expected_status)
     message(FATAL_ERROR "${ARGN}: exit ${status}, expected ${expected_status}\n${out}\n${err}")

@@ -1,5 +1,7 @@
 #include "obj_writer.h"
 
+#include <cmath>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -15,12 +17,24 @@ std::string SafeName(const std::string& name, size_t index) {
     return std::to_string(index) + "_" + (safe.empty() ? "unnamed" : safe);
 }
 
+// A coordinate as the C library of either platform writes it, but a NaN
+// with its sign on both, so that both write the same bytes.
+struct Coordinate {
+    float value;
+};
+
+std::ostream& operator<<(std::ostream& out, Coordinate coordinate) {
+    if (std::isnan(coordinate.value)) return out << (std::signbit(coordinate.value) ? "-nan" : "nan");
+    return out << coordinate.value;
+}
+
 }  // namespace
 
 void WriteObjPose(std::ostream& out, const ExportMesh& mesh, const Pose& pose, const std::string& material) {
     out << "# exported by mdlhost\n";
     if (!material.empty()) out << "mtllib model.mtl\nusemtl " << material << "\n";
-    for (const Vec3& p : pose.positions) out << "v " << p[0] << " " << p[1] << " " << p[2] << "\n";
+    for (const Vec3& p : pose.positions)
+        out << "v " << Coordinate{p[0]} << " " << Coordinate{p[1]} << " " << Coordinate{p[2]} << "\n";
     for (const Vec3& n : pose.normals) out << "vn " << n[0] << " " << n[1] << " " << n[2] << "\n";
     for (const SkinPoint& point : mesh.texcoords) out << "vt " << point.u << " " << 1.0 - point.v << "\n";
     const bool normals = !pose.normals.empty();

@@ -45,7 +45,7 @@ struct ModelSource {
     std::string shown;  // as reports name it: the path given, or ARCHIVE/ENTRY
     fs::path file;      // on disk; empty for an archive entry
     const PakArchive* archive = nullptr;
-    PakEntry entry{};
+    size_t entry = 0;  // of the archive's
     fs::path output;  // its folder under the export's, without the extension
 };
 
@@ -76,7 +76,7 @@ void CollectFolder(const std::string& argument, const fs::path& folder, Inputs& 
     std::sort(found.begin(), found.end());
     for (const fs::path& file : found) {
         const fs::path relative = file.lexically_relative(folder);
-        ModelSource source{(fs::u8path(argument) / relative).generic_u8string(), file, nullptr, {}, relative};
+        ModelSource source{(fs::u8path(argument) / relative).generic_u8string(), file, nullptr, 0, relative};
         inputs.models.push_back(std::move(source));
     }
 }
@@ -88,7 +88,8 @@ void CollectArchive(const std::string& argument, const fs::path& path, Inputs& i
         inputs.unreadable.push_back({argument, Outcome::Failed, error});
         return;
     }
-    for (const PakEntry& entry : archive->Entries()) {
+    for (size_t i = 0; i < archive->Entries().size(); ++i) {
+        const PakEntry& entry = archive->Entries()[i];
         if (!EndsWith(entry.name, ".mdl")) continue;
         const std::string unsafe = UnsafeEntryName(entry.name);
         if (!unsafe.empty()) {
@@ -97,7 +98,7 @@ void CollectArchive(const std::string& argument, const fs::path& path, Inputs& i
             continue;
         }
         // A safe name is UTF-8 text, a relative path that stays under the export's folder.
-        inputs.models.push_back({argument + "/" + entry.name, {}, archive.get(), entry, fs::u8path(entry.name)});
+        inputs.models.push_back({argument + "/" + entry.name, {}, archive.get(), i, fs::u8path(entry.name)});
     }
     inputs.archives.push_back(std::move(archive));
 }
@@ -114,7 +115,7 @@ Inputs Collect(const std::vector<std::string>& arguments) {
         } else if (!fs::exists(path, error)) {
             inputs.unreadable.push_back({argument, Outcome::Failed, "no such file or folder"});
         } else {
-            inputs.models.push_back({argument, path, nullptr, {}, path.filename()});
+            inputs.models.push_back({argument, path, nullptr, 0, path.filename()});
         }
     }
     return inputs;
@@ -184,7 +185,7 @@ Result Convert(ConverterHost& host, const ModelSource& source, const Options& op
     std::string error;
     std::unique_ptr<TemporaryModel> copy;
     if (source.archive != nullptr) {
-        copy = std::make_unique<TemporaryModel>(*source.archive, source.entry, error);
+        copy = std::make_unique<TemporaryModel>(*source.archive, source.archive->Entries()[source.entry], error);
         if (!error.empty()) return {source.shown, Outcome::Failed, error};
     }
     const PluginPath pluginPath(copy ? copy->Path() : source.file, error);

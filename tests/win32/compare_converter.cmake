@@ -1,0 +1,72 @@
+cmake_minimum_required(VERSION 3.25)
+# The converter on Windows (MDLHOST_EXE under Wine) and on Linux (MDLHOST)
+# give the same bytes and the same exit status for the same files: the
+# report, the JSON dump and every file of the export; for the bundled
+# sample, the test models, the export test models and a game's archive;
+# from a folder and into folders whose names the ANSI code page cannot hold
+# (Cyrillic) or can (accented).
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK}/in)
+foreach(tool MAKE_SEEDS MAKE_MODELS MAKE_INPUTS)
+  execute_process(COMMAND ${${tool}} ${WORK}/in RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${${tool}} failed")
+  endif()
+endforeach()
+file(COPY ${SAMPLE} DESTINATION ${WORK}/in)
+file(WRITE ${WORK}/in/not-a-model.mdl "RAPO, not a model")
+file(MAKE_DIRECTORY "${WORK}/in/Модели")
+file(COPY_FILE ${SAMPLE} "${WORK}/in/Модели/огр.mdl")
+
+function(same_folders a b)
+  file(GLOB_RECURSE files RELATIVE ${a} ${a}/*)
+  file(GLOB_RECURSE others RELATIVE ${b} ${b}/*)
+  if(NOT files STREQUAL others)
+    message(FATAL_ERROR "${a} holds '${files}', ${b} holds '${others}'")
+  endif()
+  foreach(name ${files})
+    execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${a}/${name} ${b}/${name} RESULT_VARIABLE differs)
+    if(differs)
+      message(FATAL_ERROR "${a}/${name} differs from ${b}/${name}")
+    endif()
+  endforeach()
+endfunction()
+
+# One run on each platform; name tells the runs apart, the rest goes to both.
+function(compare name)
+  execute_process(COMMAND ${MDLHOST} ${ARGN} --export ../out/${name}.linux WORKING_DIRECTORY ${WORK}/in
+                  OUTPUT_FILE ${WORK}/${name}.linux.out RESULT_VARIABLE linux_status)
+  execute_process(COMMAND ${WINE_RUN} ${MDLHOST_EXE} ${ARGN} --export ../out/${name}.windows
+                  WORKING_DIRECTORY ${WORK}/in OUTPUT_FILE ${WORK}/${name}.windows.out RESULT_VARIABLE windows_status)
+  if(NOT linux_status STREQUAL windows_status)
+    message(FATAL_ERROR "${name}: exit ${linux_status} on Linux, ${windows_status} on Windows")
+  endif()
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK}/${name}.linux.out ${WORK}/${name}.windows.out
+                  RESULT_VARIABLE differs)
+  if(differs)
+    message(FATAL_ERROR "the outputs of ${name} differ: ${WORK}/${name}.linux.out ${WORK}/${name}.windows.out")
+  endif()
+  if(EXISTS ${WORK}/out/${name}.linux OR EXISTS ${WORK}/out/${name}.windows)
+    same_folders(${WORK}/out/${name}.linux ${WORK}/out/${name}.windows)
+  endif()
+endfunction()
+
+foreach(model column double_rounding hostile_floats not-a-model seam skins no_frames one_frame repeated_names
+        many_vertices)
+  compare(${model} ${model}.mdl --export-frames)
+  compare(${model}-json --json ${model}.mdl)
+endforeach()
+compare(sample-linear column.mdl --export-interpolation linear --export-normals none)
+compare(game game/pak0.pak)
+compare(game-json --json game/pak0.pak models)
+compare(cyrillic-json --json Модели/огр.mdl)
+
+# Into folders of any name: the files are those of an ASCII one.
+foreach(folder Вывод Sortie-é)
+  execute_process(COMMAND ${WINE_RUN} ${MDLHOST_EXE} column.mdl --export "../out/${folder}" WORKING_DIRECTORY ${WORK}/in
+                  OUTPUT_QUIET RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "the export into ${folder} failed: exit ${status}")
+  endif()
+  same_folders(${WORK}/out/column-json.linux "${WORK}/out/${folder}")
+endforeach()
