@@ -62,6 +62,10 @@ add_executable(make_sample tools/make_sample.cpp)
 mdl_target(make_sample)
 target_include_directories(make_sample PRIVATE tools/mdlwriter)
 
+add_executable(make_pak tools/make_pak.cpp)
+mdl_target(make_pak)
+target_include_directories(make_pak PRIVATE tools/mdlwriter)
+
 if(MDL_TESTS)
   enable_testing()
   add_subdirectory(tests)

@@ -61,6 +61,17 @@ target_link_libraries(mdlhost PRIVATE win32hostlib sceneexport pakreader)
 target_link_options(mdlhost PRIVATE -static -municode)
 add_dependencies(mdlhost mdlimport_dll)
 
+# Its release archive (scripts/package.sh), beside the plug-in's, with the
+# plug-in's DLL as that archive holds it.
+add_custom_target(converter_archive ALL
+  COMMAND ${CMAKE_COMMAND} -DCONVERTER=$<TARGET_FILE:mdlhost> -DTOVRA_MAIN=$<TARGET_FILE:Tovra_Main>
+          -DPLUGIN_STAGE=${MDL_DLL_TREE}/dist/mdlimport-${PROJECT_VERSION}-win32 -DVERSION=${PROJECT_VERSION}
+          -DSOURCE_DIR=${PROJECT_SOURCE_DIR} -DOUT_DIR=${CMAKE_BINARY_DIR}/dist -DSTRIP=i686-w64-mingw32-strip
+          -P ${PROJECT_SOURCE_DIR}/cmake/package_converter.cmake
+  DEPENDS mdlhost Tovra_Main mdlimport_dll ${PROJECT_SOURCE_DIR}/cmake/package_converter.cmake
+          ${PROJECT_SOURCE_DIR}/packaging/CONVERTER.txt.in
+  COMMENT "Converter's release archive")
+
 add_executable(win32host host/win32host/main.cpp)
 mdl_target(win32host)
 target_link_libraries(win32host PRIVATE win32hostlib)

@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh bench
-scripts/build.sh linux -DMDL_BENCH=ON import_bench mdlhost >/dev/null
+scripts/build.sh linux -DMDL_BENCH=ON import_bench mdlhost make_pak >/dev/null
 
 work=build/bench
 mkdir -p "$work/models"
@@ -45,3 +45,26 @@ for model in medium large; do
       printf "%-8s %9.2f %10.1f %9.2f %10.1f %8.2f %6.2f %9.1f %8.1f %14.1f\n", m, ps, pk / 1024, es, ek / 1024, ws,
         es / (ps + ws), (ek - pk) / 1024, g / 1048576, f / 1048576 }'
 done
+
+# Many models in one run: an archive of the generated models and 20 copies of
+# the small one, against the sum of their conversions one run each. Each run
+# loads the plug-in once; the difference is what the archive costs.
+echo
+files=("$work"/models/{small,medium,single-small,single-large}.mdl)
+for n in $(seq 20); do
+  cp "$work/models/small.mdl" "$work/models/copy$n.mdl"
+  files+=("$work/models/copy$n.mdl")
+done
+build/linux/bin/make_pak "$work/models.pak" "${files[@]}"
+rm -rf "$work/one" "$work/many"
+start=$(date +%s.%N)
+for file in "${files[@]}"; do
+  build/linux/bin/mdlhost "$file" --export "$work/one/$(basename "$file" .mdl)" >/dev/null
+done
+singles=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { print b - a }')
+rm -f "$work"/models/copy*.mdl
+start=$(date +%s.%N)
+build/linux/bin/mdlhost "$work/models.pak" --export "$work/many" >/dev/null
+archive_s=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { print b - a }')
+awk -v n="${#files[@]}" -v s="$singles" -v a="$archive_s" \
+  'BEGIN { printf "archive of %d models: %.2f s in one run, %.2f s one run each (%.2f)\n", n, a, s, a / s }'

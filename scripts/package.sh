@@ -2,11 +2,14 @@
 # Builds the DLL (as released, in the Windows tree) and writes the archive a user
 # installs from, dist/mdlimport-VERSION-win32.zip (the stripped DLL,
 # INSTALL.txt, SHA256SUMS), with the DLL's debugging information beside it
-# in dist/mdlimport-VERSION-win32.dll.debug.
+# in dist/mdlimport-VERSION-win32.dll.debug; and the converter's archive,
+# dist/mdlimport-VERSION-win32-converter.zip (mdlhost.exe, the same DLL, the
+# stand-in for the host's main library, README.txt, SHA256SUMS).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh package
-scripts/build.sh windows mdlimport_dll
+scripts/build.sh windows mdlimport_dll converter_archive
 mkdir -p dist
 cp build/windows/dll/dist/mdlimport-*-win32.zip build/windows/dll/dist/mdlimport-*-win32.dll.debug dist/
+cp build/windows/dist/mdlimport-*-win32-converter.zip dist/
 ls -l dist

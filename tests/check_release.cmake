@@ -1,34 +1,44 @@
 cmake_minimum_required(VERSION 3.25)
-# The release archive as a user unpacks it: exactly the DLL, INSTALL.txt and
-# SHA256SUMS, checksums that hold, the DLL the Wine tests ran (the same bytes
-# once both are stripped), and its export and import tables exact.
+# Both release archives as a user unpacks them. The plug-in's: exactly the
+# DLL, INSTALL.txt and SHA256SUMS, checksums that hold, the DLL the Wine
+# tests ran (the same bytes once both are stripped), and its export and
+# import tables exact. The converter's: the converter the tests ran, the
+# plug-in archive's DLL byte for byte, the stand-in for the host's main
+# library, README.txt and SHA256SUMS.
 file(REMOVE_RECURSE ${WORK})
-file(MAKE_DIRECTORY ${WORK}/unpacked)
-execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${ARCHIVE} WORKING_DIRECTORY ${WORK}/unpacked RESULT_VARIABLE status)
-if(NOT status EQUAL 0)
-  message(FATAL_ERROR "cannot unpack ${ARCHIVE}")
-endif()
 
-file(GLOB_RECURSE files RELATIVE ${WORK}/unpacked ${WORK}/unpacked/*)
-list(SORT files)
-if(NOT "${files}" STREQUAL "INSTALL.txt;SHA256SUMS;mdlimport.dll")
-  message(FATAL_ERROR "the archive holds [${files}]")
-endif()
+# Unpacks an archive into folder, which must then hold exactly the files
+# listed (sorted) and SHA256SUMS, whose checksums hold.
+function(unpack archive folder)
+  file(MAKE_DIRECTORY ${folder})
+  execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${archive} WORKING_DIRECTORY ${folder} RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "cannot unpack ${archive}")
+  endif()
+  file(GLOB_RECURSE files RELATIVE ${folder} ${folder}/*)
+  list(SORT files)
+  if(NOT "${files}" STREQUAL "${ARGN}")
+    message(FATAL_ERROR "${archive} holds [${files}]")
+  endif()
+  file(STRINGS ${folder}/SHA256SUMS sums)
+  list(LENGTH sums count)
+  list(LENGTH ARGN expected)
+  math(EXPR expected "${expected} - 1")
+  if(NOT count EQUAL expected)
+    message(FATAL_ERROR "${archive}: SHA256SUMS has ${count} lines")
+  endif()
+  foreach(line IN LISTS sums)
+    if(NOT line MATCHES "^([0-9a-f]+)  (.+)$")
+      message(FATAL_ERROR "SHA256SUMS: ${line}")
+    endif()
+    file(SHA256 ${folder}/${CMAKE_MATCH_2} actual)
+    if(NOT actual STREQUAL CMAKE_MATCH_1)
+      message(FATAL_ERROR "${archive}: the checksum of ${CMAKE_MATCH_2} does not hold")
+    endif()
+  endforeach()
+endfunction()
 
-file(STRINGS ${WORK}/unpacked/SHA256SUMS sums)
-list(LENGTH sums count)
-if(NOT count EQUAL 2)
-  message(FATAL_ERROR "SHA256SUMS has ${count} lines")
-endif()
-foreach(line IN LISTS sums)
-  if(NOT line MATCHES "^([0-9a-f]+)  (.+)$")
-    message(FATAL_ERROR "SHA256SUMS: ${line}")
-  endif()
-  file(SHA256 ${WORK}/unpacked/${CMAKE_MATCH_2} actual)
-  if(NOT actual STREQUAL CMAKE_MATCH_1)
-    message(FATAL_ERROR "the checksum of ${CMAKE_MATCH_2} does not hold")
-  endif()
-endforeach()
+unpack(${ARCHIVE} ${WORK}/unpacked INSTALL.txt SHA256SUMS mdlimport.dll)
 
 # INSTALL.txt names this build and the debugging file published beside the
 # archive.
@@ -49,20 +59,37 @@ if(sections MATCHES "\\.debug_")
   message(FATAL_ERROR "the packaged DLL carries debugging information")
 endif()
 
+# A packaged program is the tested one when both strip to the same bytes.
 set(ENV{SOURCE_DATE_EPOCH} 0)
-foreach(dll tested:${TESTED_DLL} packaged:${WORK}/unpacked/mdlimport.dll)
-  string(REPLACE ":" ";" pair "${dll}")
-  list(GET pair 0 label)
-  list(GET pair 1 path)
-  execute_process(COMMAND ${STRIP} --strip-all --remove-section=.gnu_debuglink -o ${WORK}/${label}.dll ${path}
-                  RESULT_VARIABLE status)
-  if(NOT status EQUAL 0)
-    message(FATAL_ERROR "cannot strip ${path}")
+function(same_when_stripped tested packaged)
+  foreach(pair tested:${tested} packaged:${packaged})
+    string(REPLACE ":" ";" pair "${pair}")
+    list(GET pair 0 label)
+    list(GET pair 1 path)
+    execute_process(COMMAND ${STRIP} --strip-all --remove-section=.gnu_debuglink -o ${WORK}/${label} ${path}
+                    RESULT_VARIABLE status)
+    if(NOT status EQUAL 0)
+      message(FATAL_ERROR "cannot strip ${path}")
+    endif()
+  endforeach()
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK}/tested ${WORK}/packaged RESULT_VARIABLE differs)
+  if(differs)
+    message(FATAL_ERROR "the packaged ${packaged} is not the one the tests ran")
   endif()
-endforeach()
-execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK}/tested.dll ${WORK}/packaged.dll RESULT_VARIABLE differs)
+endfunction()
+same_when_stripped(${TESTED_DLL} ${WORK}/unpacked/mdlimport.dll)
+
+unpack(${CONVERTER_ARCHIVE} ${WORK}/converter README.txt SHA256SUMS Tovra_Main.dll mdlhost.exe mdlimport.dll)
+same_when_stripped(${TESTED_CONVERTER} ${WORK}/converter/mdlhost.exe)
+execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK}/unpacked/mdlimport.dll ${WORK}/converter/mdlimport.dll
+                RESULT_VARIABLE differs)
 if(differs)
-  message(FATAL_ERROR "the packaged DLL is not the one the tests ran")
+  message(FATAL_ERROR "the converter's mdlimport.dll is not the plug-in archive's")
+endif()
+file(READ ${WORK}/converter/README.txt readme)
+string(REGEX REPLACE "[\r\n ]+" " " readme "${readme}")
+if(NOT readme MATCHES "Never copy it into the host application's folder")
+  message(FATAL_ERROR "the converter's README.txt does not warn against copying Tovra_Main.dll to the host")
 endif()
 
 set(DLL ${WORK}/unpacked/mdlimport.dll)
