@@ -59,6 +59,7 @@ endforeach()
 compare(sample-linear column.mdl --export-interpolation linear --export-normals none)
 compare(game game/pak0.pak)
 compare(game-json --json game/pak0.pak models)
+compare(cyrillic Модели/огр.mdl)
 compare(cyrillic-json --json Модели/огр.mdl)
 
 # Into folders of any name: the files are those of an ASCII one.
