@@ -81,45 +81,45 @@ bool ConvertTriangles(const MdlTexCoord* texCoords, int32_t numverts, const MdlT
     std::unique_ptr<CornerUnits[]> corners(new CornerUnits[size_t(numverts)]);
     for (int32_t j = 0; j < numverts; ++j) corners[j] = UnitsOf(texCoords[j], skinwidth, skinheight);
 
-    _FACE face;
-    std::memset(&face, 0, sizeof face);
-    face.flags = FACE_FLAGS;
-    face.color = FACE_COLOR;
-    _FACEMAP faceMap;
-    std::memset(&faceMap, 0, sizeof faceMap);
-
     for (int32_t k = 0; k < numtris; ++k) {
         const MdlTriangle& triangle = triangles[k];
         for (int32_t index : triangle.vertindex)
             if (index < 0 || index >= numverts) return false;
-
-        std::memcpy(face.vertex, triangle.vertindex, sizeof face.vertex);
-        faceList->Add(face);
-
-        faceMap.face = k;
+        // The seam offset goes to u at seam corners of back-facing triangles only.
         const bool facesBack = triangle.facesfront == 0;
+        for (int32_t index : triangle.vertindex) {
+            const CornerUnits& corner = corners[index];
+            const uint8_t needed = FITS_V | (facesBack && corner.onseam ? FITS_U_SEAM : FITS_U);
+            if ((corner.fits & needed) != needed) return false;
+        }
+
+        _FACE& face = faceList->Append<_FACE>();
+        std::memcpy(face.vertex, triangle.vertindex, sizeof face.vertex);
+        face.flags = FACE_FLAGS;
+        face.color = FACE_COLOR;
+
+        _FACEMAP& faceMap = faceMapList->Append<_FACEMAP>();
+        faceMap.reserved0 = 0;
+        faceMap.reserved1 = 0;
+        faceMap.face = k;
         for (int c = 0; c < 3; ++c) {
             const CornerUnits& corner = corners[triangle.vertindex[c]];
-            // The seam offset goes to u at seam corners of back-facing triangles only.
-            const bool seam = facesBack && corner.onseam;
-            const uint8_t needed = FITS_V | (seam ? FITS_U_SEAM : FITS_U);
-            if ((corner.fits & needed) != needed) return false;
-            faceMap.uv[c].u = seam ? corner.uSeam : corner.u;
+            faceMap.uv[c].u = facesBack && corner.onseam ? corner.uSeam : corner.u;
             faceMap.uv[c].v = corner.v;
         }
-        faceMapList->Add(faceMap);
     }
     return true;
 }
 
 void ConvertVertices(const MdlPackedVertex* firstFrame, int32_t numverts, const PackedVertexDecoder& decode) {
-    _VERTEX vertex;
-    std::memset(&vertex, 0, sizeof vertex);
     for (int32_t j = 0; j < numverts; ++j) {
         const _VEC3 position = decode(firstFrame[j]);
+        _VERTEX& vertex = vertexList->Append<_VERTEX>();
         vertex.x = position.x;
         vertex.y = position.y;
         vertex.z = position.z;
-        vertexList->Add(vertex);
+        vertex.unused[0] = 0;
+        vertex.unused[1] = 0;
+        vertex.unused[2] = 0;
     }
 }
