@@ -29,23 +29,22 @@ bool TexCoordToUnits(int32_t value, int32_t size, int32_t offset, int32_t* units
 }
 
 // A vertex's corner coordinates, worked out once for all the triangles that
-// use it: u off and on the seam, v, and which of them fit 32 bits.
+// use it, for either side a triangle faces: u, v, and whether both fit 32
+// bits. The seam offset goes to u at seam corners of back-facing triangles only.
+constexpr int FRONT = 0;
+constexpr int BACK = 1;
 struct CornerUnits {
-    int32_t u;
-    int32_t uSeam;
+    int32_t u[2];
     int32_t v;
-    bool onseam;
-    uint8_t fits;
+    bool fits[2];
 };
-constexpr uint8_t FITS_U = 1;
-constexpr uint8_t FITS_U_SEAM = 2;
-constexpr uint8_t FITS_V = 4;
 
 CornerUnits UnitsOf(const MdlTexCoord& texCoord, int32_t skinwidth, int32_t skinheight) {
-    CornerUnits units{0, 0, 0, texCoord.onseam != 0, 0};
-    if (TexCoordToUnits(texCoord.s, skinwidth, 0, &units.u)) units.fits |= FITS_U;
-    if (TexCoordToUnits(texCoord.s, skinwidth, SEAM_OFFSET, &units.uSeam)) units.fits |= FITS_U_SEAM;
-    if (TexCoordToUnits(texCoord.t, skinheight, 0, &units.v)) units.fits |= FITS_V;
+    CornerUnits units{{0, 0}, 0, {false, false}};
+    const int32_t backOffset = texCoord.onseam != 0 ? SEAM_OFFSET : 0;
+    const bool fitsV = TexCoordToUnits(texCoord.t, skinheight, 0, &units.v);
+    units.fits[FRONT] = TexCoordToUnits(texCoord.s, skinwidth, 0, &units.u[FRONT]) && fitsV;
+    units.fits[BACK] = TexCoordToUnits(texCoord.s, skinwidth, backOffset, &units.u[BACK]) && fitsV;
     return units;
 }
 
@@ -81,45 +80,39 @@ bool ConvertTriangles(const MdlTexCoord* texCoords, int32_t numverts, const MdlT
     std::unique_ptr<CornerUnits[]> corners(new CornerUnits[size_t(numverts)]);
     for (int32_t j = 0; j < numverts; ++j) corners[j] = UnitsOf(texCoords[j], skinwidth, skinheight);
 
-    _FACE face;
-    std::memset(&face, 0, sizeof face);
-    face.flags = FACE_FLAGS;
-    face.color = FACE_COLOR;
-    _FACEMAP faceMap;
-    std::memset(&faceMap, 0, sizeof faceMap);
-
     for (int32_t k = 0; k < numtris; ++k) {
         const MdlTriangle& triangle = triangles[k];
+        const int side = triangle.facesfront == 0 ? BACK : FRONT;
         for (int32_t index : triangle.vertindex)
-            if (index < 0 || index >= numverts) return false;
+            if (index < 0 || index >= numverts || !corners[index].fits[side]) return false;
 
+        _FACE& face = faceList->Append<_FACE>();
         std::memcpy(face.vertex, triangle.vertindex, sizeof face.vertex);
-        faceList->Add(face);
+        face.flags = FACE_FLAGS;
+        face.color = FACE_COLOR;
 
+        _FACEMAP& faceMap = faceMapList->Append<_FACEMAP>();
+        faceMap.reserved0 = 0;
+        faceMap.reserved1 = 0;
         faceMap.face = k;
-        const bool facesBack = triangle.facesfront == 0;
         for (int c = 0; c < 3; ++c) {
             const CornerUnits& corner = corners[triangle.vertindex[c]];
-            // The seam offset goes to u at seam corners of back-facing triangles only.
-            const bool seam = facesBack && corner.onseam;
-            const uint8_t needed = FITS_V | (seam ? FITS_U_SEAM : FITS_U);
-            if ((corner.fits & needed) != needed) return false;
-            faceMap.uv[c].u = seam ? corner.uSeam : corner.u;
+            faceMap.uv[c].u = corner.u[side];
             faceMap.uv[c].v = corner.v;
         }
-        faceMapList->Add(faceMap);
     }
     return true;
 }
 
 void ConvertVertices(const MdlPackedVertex* firstFrame, int32_t numverts, const PackedVertexDecoder& decode) {
-    _VERTEX vertex;
-    std::memset(&vertex, 0, sizeof vertex);
     for (int32_t j = 0; j < numverts; ++j) {
         const _VEC3 position = decode(firstFrame[j]);
+        _VERTEX& vertex = vertexList->Append<_VERTEX>();
         vertex.x = position.x;
         vertex.y = position.y;
         vertex.z = position.z;
-        vertexList->Add(vertex);
+        vertex.unused[0] = 0;
+        vertex.unused[1] = 0;
+        vertex.unused[2] = 0;
     }
 }

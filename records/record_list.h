@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <type_traits>
 
 constexpr int32_t KIND_VERTEX = 1;
@@ -47,8 +48,22 @@ public:
         ++count;
     }
 
+    // A new last record, uninitialised, for the caller to fill field by field.
+    // Filled in place, no scratch record is copied in with a load wider than
+    // the stores that just wrote it, which the processor cannot forward and
+    // must wait out. On std::bad_alloc the list is unchanged.
+    template <typename Record>
+    Record& Append() {
+        static_assert(std::is_trivially_default_constructible_v<Record> && std::is_trivially_copyable_v<Record>);
+        assert(sizeof(Record) == size_t(elementSize));
+        if (count >= capacity) Grow();
+        Record* slot = new (storage.get() + size_t(count) * sizeof(Record)) Record;
+        ++count;
+        return *slot;
+    }
+
     int32_t GetCount() const { return count; }
-    // Valid until the next Add that grows the list; never null.
+    // Valid until the next Add or Append that grows the list; never null.
     void* GetStorage() const { return storage.get(); }
 
     int32_t GetKind() const { return kind; }
