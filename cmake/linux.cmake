@@ -28,22 +28,7 @@ mdl_target(recorder)
 target_include_directories(recorder PUBLIC host/recorder)
 target_link_libraries(recorder PUBLIC hostlib user32)
 
-# The reader of Quake's package archives (.pak), for the hosts that convert
-# every model in one.
-add_library(pakreader STATIC host/pak/pak_reader.cpp)
-mdl_target(pakreader)
-target_include_directories(pakreader PUBLIC host/pak)
-
 set(MDL_SAMPLE ${PROJECT_SOURCE_DIR}/sample/column.mdl)
-
-# The export of what the host received (mdlhost --export). Its files may
-# pass 2 GB: 64-bit file offsets.
-add_library(sceneexport STATIC host/lib/export_scene.cpp host/lib/export_mesh.cpp host/lib/glb_writer.cpp
-  host/lib/obj_writer.cpp host/lib/output_file.cpp host/lib/smooth_normals.cpp)
-mdl_target(sceneexport)
-target_include_directories(sceneexport SYSTEM PRIVATE ${MDL_SYSTEM_HEADERS})
-target_compile_definitions(sceneexport PRIVATE _FILE_OFFSET_BITS=64)
-target_link_libraries(sceneexport PUBLIC hostlib)
 
 # The glTF library the tests read exports back with.
 add_library(gltflib STATIC host/lib/gltf_library.cpp)

@@ -30,20 +30,6 @@ target_include_directories(hostlib PUBLIC host/lib ${PROJECT_SOURCE_DIR})
 target_include_directories(hostlib SYSTEM PRIVATE ${MDL_SYSTEM_HEADERS})
 target_link_libraries(hostlib PUBLIC advapi32)
 
-# The export of what a host received, as on Linux.
-add_library(sceneexport STATIC host/lib/export_scene.cpp host/lib/export_mesh.cpp host/lib/glb_writer.cpp
-  host/lib/obj_writer.cpp host/lib/output_file.cpp host/lib/smooth_normals.cpp)
-mdl_target(sceneexport)
-target_include_directories(sceneexport SYSTEM PRIVATE ${MDL_SYSTEM_HEADERS})
-target_compile_definitions(sceneexport PRIVATE _FILE_OFFSET_BITS=64)
-target_link_libraries(sceneexport PUBLIC hostlib)
-
-# The reader of Quake's package archives (.pak), for the hosts that convert
-# every model in one.
-add_library(pakreader STATIC host/pak/pak_reader.cpp)
-mdl_target(pakreader)
-target_include_directories(pakreader PUBLIC host/pak)
-
 add_library(win32hostlib STATIC host/win32host/win32_host.cpp)
 mdl_target(win32hostlib)
 target_include_directories(win32hostlib PUBLIC host/win32host)

@@ -5,6 +5,7 @@ cmake_minimum_required(VERSION 3.25)
 # a folder at every depth; the summary and the exit status; every damaged or
 # hostile archive refused with a clear message, and nothing written outside
 # the export's folder.
+include(${CMAKE_CURRENT_LIST_DIR}/script_helpers.cmake)
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
 execute_process(COMMAND ${MAKE_INPUTS} ${WORK}/in RESULT_VARIABLE status)
@@ -19,27 +20,6 @@ function(convert expected_status)
     message(FATAL_ERROR "${ARGN}: exit ${status}, expected ${expected_status}\n${out}\n${err}")
   endif()
   set(out "${out}" PARENT_SCOPE)
-endfunction()
-
-function(expect text)
-  string(FIND "${out}" "${text}" at)
-  if(at EQUAL -1)
-    message(FATAL_ERROR "missing from the output: ${text}\n--- output:\n${out}")
-  endif()
-endfunction()
-
-function(same_folders a b)
-  file(GLOB_RECURSE files RELATIVE ${a} ${a}/*)
-  file(GLOB_RECURSE others RELATIVE ${b} ${b}/*)
-  if(NOT files OR NOT files STREQUAL others)
-    message(FATAL_ERROR "${a} holds '${files}', ${b} holds '${others}'")
-  endif()
-  foreach(name ${files})
-    execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${a}/${name} ${b}/${name} RESULT_VARIABLE differs)
-    if(differs)
-      message(FATAL_ERROR "${a}/${name} differs from ${b}/${name}")
-    endif()
-  endforeach()
 endfunction()
 
 # The game's archive: four models (two whose names differ in case only), a

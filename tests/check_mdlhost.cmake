@@ -9,13 +9,7 @@ function(run expected_status)
   set(out "${out}" PARENT_SCOPE)
 endfunction()
 
-function(expect text)
-  string(FIND "${out}" "${text}" at)
-  if(at EQUAL -1)
-    message(FATAL_ERROR "missing from the output: ${text}\n--- output:\n${out}")
-  endif()
-endfunction()
-
+include(${CMAKE_CURRENT_LIST_DIR}/script_helpers.cmake)
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
 

@@ -5,6 +5,7 @@ cmake_minimum_required(VERSION 3.25)
 # sample, the test models, the export test models and a game's archive;
 # from a folder and into folders whose names the ANSI code page cannot hold
 # (Cyrillic) or can (accented).
+include(${CMAKE_CURRENT_LIST_DIR}/../script_helpers.cmake)
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK}/in)
 foreach(tool MAKE_SEEDS MAKE_MODELS MAKE_INPUTS)
@@ -17,20 +18,6 @@ file(COPY ${SAMPLE} DESTINATION ${WORK}/in)
 file(WRITE ${WORK}/in/not-a-model.mdl "RAPO, not a model")
 file(MAKE_DIRECTORY "${WORK}/in/Модели")
 file(COPY_FILE ${SAMPLE} "${WORK}/in/Модели/огр.mdl")
-
-function(same_folders a b)
-  file(GLOB_RECURSE files RELATIVE ${a} ${a}/*)
-  file(GLOB_RECURSE others RELATIVE ${b} ${b}/*)
-  if(NOT files STREQUAL others)
-    message(FATAL_ERROR "${a} holds '${files}', ${b} holds '${others}'")
-  endif()
-  foreach(name ${files})
-    execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${a}/${name} ${b}/${name} RESULT_VARIABLE differs)
-    if(differs)
-      message(FATAL_ERROR "${a}/${name} differs from ${b}/${name}")
-    endif()
-  endforeach()
-endfunction()
 
 # One run on each platform; name tells the runs apart, the rest goes to both.
 function(compare name)
