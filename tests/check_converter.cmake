@@ -55,6 +55,16 @@ if(NOT count EQUAL 3 OR NOT file STREQUAL "loose/1.mdl")
   message(FATAL_ERROR "--json of three models: ${count} dumps, the last of ${file}")
 endif()
 
+# Where an entry cannot be given its temporary file, the entry fails with the
+# reason and the run goes on (the temporary folder comes from TMPDIR on Linux).
+if(NOT WRAPPER)
+  set(ENV{TMPDIR} ${WORK}/no-such-folder)
+  convert(1 game/pak0.pak models)
+  unset(ENV{TMPDIR})
+  expect("2 converted, 0 refused, 5 failed\n")
+  expect("failed game/pak0.pak/progs/ogre.mdl: no temporary folder: ")
+endif()
+
 # Damaged and hostile archives: a clear message, and nothing else happens.
 foreach(case
     "bad_magic|not a pak archive"

@@ -135,6 +135,13 @@ void ChooseOutputFolders(std::vector<ModelSource>& models) {
     }
 }
 
+// The export's first complaint, without the program's name.
+std::string FirstLine(const std::string& messages) {
+    std::string line = messages.substr(0, messages.find('\n'));
+    const std::string prefix = "mdlhost: ";
+    return line.rfind(prefix, 0) == 0 ? line.substr(prefix.size()) : line;
+}
+
 // An archive entry as a file of its own for the plug-in, removed afterwards.
 class TemporaryModel {
 public:
@@ -143,15 +150,20 @@ public:
         if (!archive.Read(entry, bytes, error)) return;
         std::error_code failure;
         const fs::path folder = fs::temp_directory_path(failure);
-        std::random_device random;
-        path = folder / ("mdlhost-" + std::to_string(random()) + "-" + std::to_string(random()) + ".mdl");
-        std::ofstream out(path, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-        out.close();
-        if (failure || !out) {
-            error = "cannot write a temporary copy in " + folder.u8string();
-            Remove();
+        if (failure) {
+            error = "no temporary folder: " + failure.message();
+            return;
         }
+        std::random_device random;
+        const fs::path name = "mdlhost-" + std::to_string(random()) + "-" + std::to_string(random()) + ".mdl";
+        std::ostringstream messages;
+        OutputFile file(OutputFolder(folder, messages), name);
+        file.Write(bytes.data(), bytes.size());
+        if (!file.Commit()) {
+            error = FirstLine(messages.str());
+            return;
+        }
+        path = folder / name;
     }
     ~TemporaryModel() { Remove(); }
     TemporaryModel(const TemporaryModel&) = delete;
@@ -172,13 +184,6 @@ std::string BoxTexts(const ReceivedModel& model) {
     std::string texts;
     for (const MessageBoxSeen& box : model.messageBoxes) texts += (texts.empty() ? "" : " / ") + box.text;
     return texts.empty() ? "the import failed" : texts;
-}
-
-// The export's first complaint, without the program's name.
-std::string FirstLine(const std::string& messages) {
-    std::string line = messages.substr(0, messages.find('\n'));
-    const std::string prefix = "mdlhost: ";
-    return line.rfind(prefix, 0) == 0 ? line.substr(prefix.size()) : line;
 }
 
 Result Convert(ConverterHost& host, const ModelSource& source, const Options& options, std::string* json) {
