@@ -114,13 +114,13 @@ void GlbWriter::PlanBuffer() {
                             int(VEC3_SIZE));
 }
 
-std::string GlbWriter::Json() const {
+std::string GlbWriter::JsonChunk() const {
     const Layout& plan = *layout;
-    ::Json gltf = {{"asset", {{"version", "2.0"}, {"generator", "mdlhost"}}}};
+    Json gltf = {{"asset", {{"version", "2.0"}, {"generator", "mdlhost"}}}};
     if (plan.size > 0) gltf["buffers"] = {{{"byteLength", plan.size}}};
-    ::Json views = ::Json::array();
+    Json views = Json::array();
     for (const Layout::View& view : plan.views) {
-        ::Json entry = {{"buffer", 0}, {"byteOffset", view.offset}, {"byteLength", view.length}};
+        Json entry = {{"buffer", 0}, {"byteOffset", view.offset}, {"byteLength", view.length}};
         if (view.target != 0) entry["target"] = view.target;
         if (view.stride != 0) entry["byteStride"] = view.stride;
         views.push_back(std::move(entry));
@@ -133,7 +133,7 @@ std::string GlbWriter::Json() const {
         gltf["samplers"] = {{{"magFilter", FILTER_NEAREST}, {"minFilter", FILTER_NEAREST_MIPMAP_LINEAR}}};
         for (size_t i = 0; i < model.skins.size(); ++i) {
             const std::string name = "skin " + std::to_string(i);
-            ::Json material = {{"name", name},
+            Json material = {{"name", name},
                                {"pbrMetallicRoughness", {{"metallicFactor", 0.0f}}}};
             if (plan.images[i] >= 0) {
                 gltf["images"].push_back({{"name", name}, {"mimeType", "image/png"}, {"bufferView", plan.images[i]}});
@@ -143,10 +143,10 @@ std::string GlbWriter::Json() const {
             gltf["materials"].push_back(std::move(material));
         }
     }
-    if (!hasMesh) return gltf.dump(-1, ' ', false, ::Json::error_handler_t::replace);
+    if (!hasMesh) return gltf.dump(-1, ' ', false, Json::error_handler_t::replace);
 
-    ::Json& accessors = gltf["accessors"];
-    const auto add = [&accessors](::Json accessor) {
+    Json& accessors = gltf["accessors"];
+    const auto add = [&accessors](Json accessor) {
         accessors.push_back(std::move(accessor));
         return accessors.size() - 1;
     };
@@ -154,7 +154,7 @@ std::string GlbWriter::Json() const {
     const uint64_t vectorBytes = vertices * VEC3_SIZE;
     uint64_t vectorOffset = 0;
     const auto vectors = [&](const Bounds* bounds) {
-        ::Json accessor = {{"bufferView", plan.vectors}, {"byteOffset", vectorOffset}, {"componentType", COMPONENT_FLOAT},
+        Json accessor = {{"bufferView", plan.vectors}, {"byteOffset", vectorOffset}, {"componentType", COMPONENT_FLOAT},
                            {"count", vertices}, {"type", "VEC3"}};
         if (bounds != nullptr) {
             accessor["min"] = {bounds->low[0], bounds->low[1], bounds->low[2]};
@@ -164,7 +164,7 @@ std::string GlbWriter::Json() const {
         return add(std::move(accessor));
     };
 
-    ::Json primitive = {{"mode", MODE_TRIANGLES}};
+    Json primitive = {{"mode", MODE_TRIANGLES}};
     primitive["attributes"]["POSITION"] = vectors(&plan.bounds[0]);
     if (mesh.HasNormals()) primitive["attributes"]["NORMAL"] = vectors(nullptr);
     primitive["attributes"]["TEXCOORD_0"] = add({{"bufferView", plan.texcoords}, {"componentType", COMPONENT_FLOAT},
@@ -186,13 +186,13 @@ std::string GlbWriter::Json() const {
     // Every frame a morph target of offsets from the rest pose, its normals
     // too; each animation plays its own targets one after another, its
     // weights all 0 but for one 1.0 a frame.
-    ::Json gltfMesh = {{"name", "model"}};
-    ::Json targetNames = ::Json::array();
+    Json gltfMesh = {{"name", "model"}};
+    Json targetNames = Json::array();
     uint64_t sparseOffset = 0;
     for (const ExportAnimation& animation : mesh.animations) {
         const std::string name = BytesAsText(animation.name);
         for (size_t f = 0; f < animation.frames; ++f) {
-            ::Json target = {{"POSITION", vectors(&plan.bounds[animation.firstPose + f])}};
+            Json target = {{"POSITION", vectors(&plan.bounds[animation.firstPose + f])}};
             if (mesh.HasNormals()) target["NORMAL"] = vectors(nullptr);
             primitive["targets"].push_back(std::move(target));
             targetNames.push_back(name + " " + std::to_string(f));
@@ -227,7 +227,7 @@ std::string GlbWriter::Json() const {
     gltf["nodes"] = {{{"name", "model"}, {"mesh", 0}}};
     gltf["scenes"] = {{{"nodes", {0}}}};
     gltf["scene"] = 0;
-    return gltf.dump(-1, ' ', false, ::Json::error_handler_t::replace);
+    return gltf.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 bool GlbWriter::WriteView(const void* bytes, size_t size) {
@@ -257,6 +257,7 @@ bool GlbWriter::Begin(const OutputFolder& folder, const Pose& rest) {
         folder.Errors() << "mdlhost: the model has no " << (mesh.vertexCount == 0 ? "frames" : "triangles") << ", so "
                         << Shown(folder.Root() / name) << " holds its skins and no mesh\n";
     }
+    errors = &folder.Errors();
     PlanBuffer();
     Layout& plan = *layout;
     if (plan.size > GLB_LARGEST) return refuse("it would pass the 4 GB a binary glTF file can hold");
@@ -279,7 +280,7 @@ bool GlbWriter::Begin(const OutputFolder& folder, const Pose& rest) {
         }
     }
 
-    std::string json = Json();
+    std::string json = JsonChunk();
     json.resize(size_t(Padded(json.size())), ' ');
     const uint64_t length =
         GLB_HEADER_SIZE + CHUNK_HEADER_SIZE + json.size() + (plan.size > 0 ? CHUNK_HEADER_SIZE + plan.size : 0);
@@ -333,6 +334,11 @@ bool GlbWriter::AddTarget(const Pose& pose) {
 }
 
 bool GlbWriter::Finish() {
-    if (hasMesh && layout->written != layout->targets) return false;
+    // The header promised every target: a file with fewer is never named.
+    if (hasMesh && layout->written != layout->targets) {
+        *errors << "mdlhost: model.glb: " << layout->written << " of " << layout->targets
+                      << " morph targets written\n";
+        return false;
+    }
     return file->Commit();
 }

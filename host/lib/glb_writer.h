@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <ostream>
 #include <vector>
 
 #include "export_mesh.h"
@@ -34,7 +35,7 @@ private:
     struct Layout;
 
     void PlanBuffer();
-    std::string Json() const;
+    std::string JsonChunk() const;
     bool WriteView(const void* bytes, size_t size);
     template <typename T>
     bool WriteView(const std::vector<T>& values) { return WriteView(values.data(), values.size() * sizeof(T)); }
@@ -46,6 +47,7 @@ private:
     const bool hasMesh;
     std::unique_ptr<Layout> layout;
     std::unique_ptr<OutputFile> file;
+    std::ostream* errors = nullptr;  // the folder's, from Begin
     std::vector<Vec3> restPositions;
     std::vector<Vec3> restNormals;
     std::vector<float> scratch;
