@@ -22,6 +22,12 @@ function(convert expected_status)
   set(out "${out}" PARENT_SCOPE)
 endfunction()
 
+# A plug-in that cannot be loaded: exit 2, before any model.
+convert(2 --plugin no-such-module models --export ../out/none)
+if(EXISTS ${WORK}/out/none)
+  message(FATAL_ERROR "without its plug-in the converter wrote into its export folder")
+endif()
+
 # The game's archive: four models (two whose names differ in case only), a
 # text file, and a model the plug-in refuses.
 convert(1 game/pak0.pak --export ../out/game)

@@ -18,6 +18,8 @@ constexpr uint32_t CHUNK_BIN = 0x004E4942;   // "BIN\0"
 constexpr uint64_t GLB_HEADER_SIZE = 12;
 constexpr uint64_t CHUNK_HEADER_SIZE = 8;
 constexpr uint64_t GLB_LARGEST = 0xFFFFFFFF;  // the header holds the file's length in 32 bits
+constexpr char TEXT_TOO_LARGE[] = "it would pass the 4 GB a binary glTF file can hold";
+constexpr char TEXT_TOO_MANY_WEIGHTS[] = "too many animation frames for the weights of one glTF mesh";
 
 constexpr double FRAMES_PER_SECOND = 10.0;
 constexpr size_t LARGEST_SHORT_INDEX_COUNT = 65535;  // 65535 itself would be the restart value
@@ -80,7 +82,6 @@ struct GlbWriter::Layout {
     size_t attributes = 1;  // vectors per pose: positions, and normals if any
     size_t targets = 0;
     size_t maxFrames = 0;
-    size_t sparseCount = 0;
     std::vector<Bounds> bounds;  // the rest pose's positions, then each target's displacements
     size_t written = 0;          // targets so far
 };
@@ -105,10 +106,9 @@ void GlbWriter::PlanBuffer() {
         plan.maxFrames = std::max(plan.maxFrames, animation.frames);
     }
     if (plan.targets > 0) {
-        plan.sparseCount = plan.targets;  // one 1.0 per frame
         plan.times = plan.Add(plan.maxFrames * uint64_t(4));
         plan.ones = plan.Add(plan.maxFrames * uint64_t(4));
-        plan.sparse = plan.Add(plan.sparseCount * uint64_t(4));
+        plan.sparse = plan.Add(plan.targets * uint64_t(4));  // one 1.0 per frame
     }
     plan.vectors = plan.Add((1 + uint64_t(plan.targets)) * plan.attributes * vertices * VEC3_SIZE, TARGET_ARRAY_BUFFER,
                             int(VEC3_SIZE));
@@ -230,21 +230,19 @@ std::string GlbWriter::JsonChunk() const {
     return gltf.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-bool GlbWriter::WriteView(const void* bytes, size_t size) {
+void GlbWriter::WriteView(const void* bytes, size_t size) {
     static const char ZEROS[4] = {};
     file->Write(bytes, size);
     file->Write(ZEROS, size_t(Padded(size) - size));
-    return file->Good();
 }
 
-bool GlbWriter::WriteVectors(const std::vector<Vec3>& values, const std::vector<Vec3>* base) {
+void GlbWriter::WriteVectors(const std::vector<Vec3>& values, const std::vector<Vec3>* base) {
     scratch.resize(mesh.splitSource.size() * 3);
     float* out = scratch.data();
     for (const uint32_t w : mesh.splitSource) {
         for (int a = 0; a < 3; ++a) *out++ = base ? values[w][size_t(a)] - (*base)[w][size_t(a)] : values[w][size_t(a)];
     }
     file->Write(scratch.data(), scratch.size() * sizeof(float));
-    return file->Good();
 }
 
 bool GlbWriter::Begin(const OutputFolder& folder, const Pose& rest) {
@@ -260,10 +258,9 @@ bool GlbWriter::Begin(const OutputFolder& folder, const Pose& rest) {
     errors = &folder.Errors();
     PlanBuffer();
     Layout& plan = *layout;
-    if (plan.size > GLB_LARGEST) return refuse("it would pass the 4 GB a binary glTF file can hold");
-    for (const ExportAnimation& animation : mesh.animations)
-        if (hasMesh && uint64_t(animation.frames) * plan.targets > GLB_LARGEST)
-            return refuse("too many animation frames for the weights of one glTF mesh");
+    if (plan.size > GLB_LARGEST) return refuse(TEXT_TOO_LARGE);
+    // The sparse indices of an animation's weights are 32 bits.
+    if (uint64_t(plan.maxFrames) * plan.targets > GLB_LARGEST) return refuse(TEXT_TOO_MANY_WEIGHTS);
 
     // The bounds glTF asks of positions, the rest pose's and each target's.
     if (hasMesh) {
@@ -284,7 +281,7 @@ bool GlbWriter::Begin(const OutputFolder& folder, const Pose& rest) {
     json.resize(size_t(Padded(json.size())), ' ');
     const uint64_t length =
         GLB_HEADER_SIZE + CHUNK_HEADER_SIZE + json.size() + (plan.size > 0 ? CHUNK_HEADER_SIZE + plan.size : 0);
-    if (length > GLB_LARGEST) return refuse("it would pass the 4 GB a binary glTF file can hold");
+    if (length > GLB_LARGEST) return refuse(TEXT_TOO_LARGE);
 
     file = std::make_unique<OutputFile>(folder, name);
     const uint32_t header[5] = {GLB_MAGIC, GLB_VERSION, uint32_t(length), uint32_t(json.size()), CHUNK_JSON};
@@ -309,27 +306,24 @@ bool GlbWriter::Begin(const OutputFolder& folder, const Pose& rest) {
         WriteView(times);
         WriteView(std::vector<float>(plan.maxFrames, 1.0f));
         std::vector<uint32_t> keys;
-        keys.reserve(plan.sparseCount);
+        keys.reserve(plan.targets);
         for (const ExportAnimation& animation : mesh.animations) {
             const size_t first = animation.firstPose - 1;
             for (size_t f = 0; f < animation.frames; ++f) keys.push_back(uint32_t(f * plan.targets + first + f));
         }
         WriteView(keys);
     }
-    restPositions = rest.positions;
-    WriteVectors(restPositions, nullptr);
-    if (mesh.HasNormals()) {
-        restNormals = rest.normals;
-        WriteVectors(restNormals, nullptr);
-    }
+    restPose = &rest;
+    WriteVectors(rest.positions, nullptr);
+    if (mesh.HasNormals()) WriteVectors(rest.normals, nullptr);
     return file->Good();
 }
 
 bool GlbWriter::AddTarget(const Pose& pose) {
     if (!hasMesh) return true;
     ++layout->written;
-    WriteVectors(pose.positions, &restPositions);
-    if (mesh.HasNormals()) WriteVectors(pose.normals, &restNormals);
+    WriteVectors(pose.positions, &restPose->positions);
+    if (mesh.HasNormals()) WriteVectors(pose.normals, &restPose->normals);
     return file->Good();
 }
 

@@ -24,7 +24,8 @@ public:
     ~GlbWriter();
 
     // Lays the file out (a first pass over the poses for the bounds glTF
-    // asks of positions) and writes everything but the morph targets.
+    // asks of positions) and writes everything but the morph targets; the
+    // targets are written as offsets from rest, which must outlive Finish.
     // False, reported, when the file cannot hold the model or a write failed.
     bool Begin(const OutputFolder& folder, const Pose& rest);
     // The next pose's morph target: one per pose after the rest pose, in order.
@@ -36,10 +37,11 @@ private:
 
     void PlanBuffer();
     std::string JsonChunk() const;
-    bool WriteView(const void* bytes, size_t size);
+    // Writes go on after a failure without effect; the file says whether all held.
+    void WriteView(const void* bytes, size_t size);
     template <typename T>
-    bool WriteView(const std::vector<T>& values) { return WriteView(values.data(), values.size() * sizeof(T)); }
-    bool WriteVectors(const std::vector<Vec3>& values, const std::vector<Vec3>* base);
+    void WriteView(const std::vector<T>& values) { WriteView(values.data(), values.size() * sizeof(T)); }
+    void WriteVectors(const std::vector<Vec3>& values, const std::vector<Vec3>* base);
 
     const ReceivedModel& model;
     const ExportMesh& mesh;
@@ -48,7 +50,6 @@ private:
     std::unique_ptr<Layout> layout;
     std::unique_ptr<OutputFile> file;
     std::ostream* errors = nullptr;  // the folder's, from Begin
-    std::vector<Vec3> restPositions;
-    std::vector<Vec3> restNormals;
+    const Pose* restPose = nullptr;
     std::vector<float> scratch;
 };

@@ -46,7 +46,7 @@ struct ModelSource {
     fs::path file;      // on disk; empty for an archive entry
     const PakArchive* archive = nullptr;
     size_t entry = 0;  // of the archive's
-    fs::path output;  // its folder under the export's, without the extension
+    fs::path output;  // its path under the export's folder: its folder there, less the extension
 };
 
 enum class Outcome { Converted, Refused, Failed };

@@ -49,6 +49,13 @@ compare(game-json --json game/pak0.pak models)
 compare(cyrillic Модели/огр.mdl)
 compare(cyrillic-json --json Модели/огр.mdl)
 
+# Files created writable: Wine shows a read-only file without write bits.
+execute_process(COMMAND stat -c %A ${WORK}/out/column.windows/model.glb ${WORK}/out/column.windows/model.obj
+                OUTPUT_VARIABLE modes)
+if(NOT modes MATCHES "^-rw[^\n]*\n-rw")
+  message(FATAL_ERROR "the converter's files are not writable: ${modes}")
+endif()
+
 # Into folders of any name: the files are those of an ASCII one.
 foreach(folder Вывод Sortie-é)
   execute_process(COMMAND ${WINE_RUN} ${MDLHOST_EXE} column.mdl --export "../out/${folder}" WORKING_DIRECTORY ${WORK}/in
