@@ -21,9 +21,10 @@ private:
     float axes[3][256];
 };
 
-// Appends one face, then its face mapping, per triangle. False, for a model
-// that cannot be mapped: a vertex index outside the model, a skin dimension
-// of 0 or less, or a coordinate that does not fit.
+// Appends a face and a face mapping per triangle, in the triangles' order.
+// False, with nothing appended, for a model that cannot be mapped: a vertex
+// index outside the model, a skin dimension of 0 or less, or a coordinate that
+// does not fit.
 bool ConvertTriangles(const MdlTexCoord* texCoords, int32_t numverts, const MdlTriangle* triangles,
                       int32_t numtris, int32_t skinwidth, int32_t skinheight);
 

@@ -2,6 +2,7 @@
 // handed to the host by its storage address and record count.
 #pragma once
 
+#include <algorithm>
 #include <cassert>
 #include <cstdint>
 #include <cstring>
@@ -48,18 +49,24 @@ public:
         ++count;
     }
 
-    // A new last record, uninitialised, for the caller to fill field by field.
-    // Filled in place, no scratch record is copied in with a load wider than
-    // the stores that just wrote it, which the processor cannot forward and
-    // must wait out. On std::bad_alloc the list is unchanged.
-    template <typename Record>
-    Record& Append() {
+    // Appends n records, each filled in place by fill(record, i) for i from 0
+    // to n - 1, growing as Add does. Filled in place, no scratch record is
+    // copied in with a load wider than the stores that just wrote it, which
+    // the processor cannot forward and must wait out; and the list's own
+    // fields are read once a growth, not once a record. On std::bad_alloc the
+    // records filled so far stay appended.
+    template <typename Record, typename Fill>
+    void AppendEach(int32_t n, Fill&& fill) {
         static_assert(std::is_trivially_default_constructible_v<Record> && std::is_trivially_copyable_v<Record>);
         assert(sizeof(Record) == size_t(elementSize));
-        if (count >= capacity) Grow();
-        Record* slot = new (storage.get() + size_t(count) * sizeof(Record)) Record;
-        ++count;
-        return *slot;
+        for (int32_t i = 0; i < n;) {
+            if (count >= capacity) Grow();
+            uint8_t* const slots = storage.get() + size_t(count) * sizeof(Record);
+            const int32_t batch = std::min(n - i, capacity - count);
+            for (int32_t b = 0; b < batch; ++b) fill(*new (slots + size_t(b) * sizeof(Record)) Record, i + b);
+            count += batch;
+            i += batch;
+        }
     }
 
     int32_t GetCount() const { return count; }

@@ -66,6 +66,19 @@ TEST(TextureCoordinates, SeamOffsetThatWouldOverflowIsRefused) {
     EXPECT_TRUE(report.deliveries.empty());
 }
 
+TEST(TextureCoordinates, OnlyTheCornersOfTrianglesMustFit) {
+    // The first vertex fits only on the front, the last nowhere; no triangle
+    // asks either for what it lacks.
+    PluginHarness harness;
+    Model model = OneTriangle(INT_MAX, 0, 256, 1, true, true);
+    model.texCoords.push_back({0, 0, INT_MAX});
+    model.frames[0].vertices.push_back(model.frames[0].vertices[0]);
+    const ImportCapture report = harness.Import(model);
+    EXPECT_TRUE(report.messageBoxes.empty());
+    ASSERT_EQ(report.Records<_FACEMAP>(PM_FACEMAPS).size(), 1u);
+    EXPECT_EQ(report.Records<_FACEMAP>(PM_FACEMAPS)[0].uv[0].u, INT_MAX);
+}
+
 struct RefusedCase {
     const char* name;
     Model model;

@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "records/host_records.h"
 #include "records/record_list.h"
 
 namespace {
@@ -57,6 +58,19 @@ TEST(RecordList, GrowsByTenThousandAtTheTenThousandAndFirstRecordKeepingEveryRec
 
     for (int32_t i = 10001; i <= 20000; ++i) list.Add(Record(i).data());
     EXPECT_EQ(list.GetCapacity(), 30000);
+}
+
+TEST(RecordList, AppendEachGrowsAsAddDoesAndFillsInOrder) {
+    RecordList list(KIND_FACE);
+    for (int32_t i = 0; i < 3; ++i) list.Add(Record(i).data());
+    list.AppendEach<_FACE>(9997, [](_FACE& face, int32_t i) { std::memcpy(&face, Record(3 + i).data(), 20); });
+    EXPECT_EQ(list.GetCapacity(), 10000);  // full, not grown
+    list.AppendEach<_FACE>(0, [](_FACE&, int32_t) { FAIL(); });
+    list.AppendEach<_FACE>(20001, [](_FACE& face, int32_t i) { std::memcpy(&face, Record(10000 + i).data(), 20); });
+    EXPECT_EQ(list.GetCapacity(), 40000);
+    ASSERT_EQ(list.GetCount(), 30001);
+    const auto* records = static_cast<const int32_t*>(list.GetStorage());
+    for (int32_t i = 0; i <= 30000; ++i) ASSERT_EQ(std::memcmp(records + 5 * i, Record(i).data(), 20), 0) << i;
 }
 
 TEST(RecordList, AddCopiesSoTheScratchRecordCanChange) {
