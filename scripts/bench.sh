@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Builds and runs the import benchmark and the peer importer's timing helper,
 # then prints one table: model, import time, floor ratio, peer ratio, peak
-# memory, and the time per frame and per vertex; then what mdlhost's --export
-# adds for the medium and large models, and the GLB's size with and without
-# normals. Extra arguments go to the benchmark (for example
-# --benchmark_min_time=2).
+# memory, and the time per frame and per vertex (every time the median of five
+# runs); then what mdlhost's --export adds for the medium and large models,
+# and the GLB's size with and without normals. Extra arguments go to the
+# benchmark (for example --benchmark_repetitions=9).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh bench
@@ -18,7 +18,10 @@ cp sample/column.mdl "$work/models/small.mdl"
 build/linux/bin/import_bench --write-models "$work/models"
 "$work/peer_time" "$work"/models/*.mdl >"$work/peer.txt"
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')"
-build/linux/bin/import_bench --peer "$work/peer.txt" "$@"
+# Each benchmark five times, counted by the median: a virtual machine's
+# neighbours move single runs by a tenth and more.
+build/linux/bin/import_bench --peer "$work/peer.txt" --benchmark_repetitions=5 --benchmark_min_time=0.2 \
+  --benchmark_report_aggregates_only=true "$@"
 
 # The export: mdlhost with and without --export, wall time and peak resident
 # memory of the whole process; the difference is the export's. Beside them
