@@ -14,10 +14,7 @@ file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
 
 run(0 ${MAKE_SAMPLE} ${WORK}/sample.mdl)
-execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK}/sample.mdl ${SAMPLE} RESULT_VARIABLE differs)
-if(differs)
-  message(FATAL_ERROR "the committed sample differs from what make_sample writes")
-endif()
+same_files(${WORK}/sample.mdl ${SAMPLE} "the committed sample differs from what make_sample writes")
 
 run(0 ${MDLHOST})
 expect("PM_FACES (1228): 64 records, accepted")

@@ -5,6 +5,7 @@ cmake_minimum_required(VERSION 3.25)
 # import tables exact. The converter's: the converter the tests ran, the
 # plug-in archive's DLL byte for byte, the stand-in for the host's main
 # library, README.txt and SHA256SUMS.
+include(${CMAKE_CURRENT_LIST_DIR}/script_helpers.cmake)
 file(REMOVE_RECURSE ${WORK})
 
 # Unpacks an archive into folder, which must then hold exactly the files
@@ -72,20 +73,14 @@ function(same_when_stripped tested packaged)
       message(FATAL_ERROR "cannot strip ${path}")
     endif()
   endforeach()
-  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK}/tested ${WORK}/packaged RESULT_VARIABLE differs)
-  if(differs)
-    message(FATAL_ERROR "the packaged ${packaged} is not the one the tests ran")
-  endif()
+  same_files(${WORK}/tested ${WORK}/packaged "the packaged ${packaged} is not the one the tests ran")
 endfunction()
 same_when_stripped(${TESTED_DLL} ${WORK}/unpacked/mdlimport.dll)
 
 unpack(${CONVERTER_ARCHIVE} ${WORK}/converter README.txt SHA256SUMS Tovra_Main.dll mdlhost.exe mdlimport.dll)
 same_when_stripped(${TESTED_CONVERTER} ${WORK}/converter/mdlhost.exe)
-execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK}/unpacked/mdlimport.dll ${WORK}/converter/mdlimport.dll
-                RESULT_VARIABLE differs)
-if(differs)
-  message(FATAL_ERROR "the converter's mdlimport.dll is not the plug-in archive's")
-endif()
+same_files(${WORK}/unpacked/mdlimport.dll ${WORK}/converter/mdlimport.dll
+           "the converter's mdlimport.dll is not the plug-in archive's")
 file(READ ${WORK}/converter/README.txt readme)
 string(REGEX REPLACE "[\r\n ]+" " " readme "${readme}")
 if(NOT readme MATCHES "Never copy it into the host application's folder")

@@ -1,11 +1,19 @@
-# What the script tests share: a run's output checked for a text, and two
-# folders compared file by file.
+# What the script tests share: a run's output checked for a text, and files
+# and folders compared byte for byte.
 
 # Fails unless the last run's output (out) holds text.
 function(expect text)
   string(FIND "${out}" "${text}" at)
   if(at EQUAL -1)
     message(FATAL_ERROR "missing from the output: ${text}\n--- output:\n${out}")
+  endif()
+endfunction()
+
+# Fails with the message unless files a and b hold the same bytes.
+function(same_files a b message)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${a} ${b} RESULT_VARIABLE differs)
+  if(differs)
+    message(FATAL_ERROR "${message}")
   endif()
 endfunction()
 
@@ -17,9 +25,6 @@ function(same_folders a b)
     message(FATAL_ERROR "${a} holds '${files}', ${b} holds '${others}'")
   endif()
   foreach(name ${files})
-    execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${a}/${name} ${b}/${name} RESULT_VARIABLE differs)
-    if(differs)
-      message(FATAL_ERROR "${a}/${name} differs from ${b}/${name}")
-    endif()
+    same_files(${a}/${name} ${b}/${name} "${a}/${name} differs from ${b}/${name}")
   endforeach()
 endfunction()

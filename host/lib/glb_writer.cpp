@@ -133,8 +133,7 @@ std::string GlbWriter::JsonChunk() const {
         gltf["samplers"] = {{{"magFilter", FILTER_NEAREST}, {"minFilter", FILTER_NEAREST_MIPMAP_LINEAR}}};
         for (size_t i = 0; i < model.skins.size(); ++i) {
             const std::string name = "skin " + std::to_string(i);
-            Json material = {{"name", name},
-                               {"pbrMetallicRoughness", {{"metallicFactor", 0.0f}}}};
+            Json material = {{"name", name}, {"pbrMetallicRoughness", {{"metallicFactor", 0.0f}}}};
             if (plan.images[i] >= 0) {
                 gltf["images"].push_back({{"name", name}, {"mimeType", "image/png"}, {"bufferView", plan.images[i]}});
                 gltf["textures"].push_back({{"sampler", 0}, {"source", gltf["images"].size() - 1}});
@@ -155,7 +154,7 @@ std::string GlbWriter::JsonChunk() const {
     uint64_t vectorOffset = 0;
     const auto vectors = [&](const Bounds* bounds) {
         Json accessor = {{"bufferView", plan.vectors}, {"byteOffset", vectorOffset}, {"componentType", COMPONENT_FLOAT},
-                           {"count", vertices}, {"type", "VEC3"}};
+                         {"count", vertices}, {"type", "VEC3"}};
         if (bounds != nullptr) {
             accessor["min"] = {bounds->low[0], bounds->low[1], bounds->low[2]};
             accessor["max"] = {bounds->high[0], bounds->high[1], bounds->high[2]};
@@ -331,7 +330,7 @@ bool GlbWriter::Finish() {
     // The header promised every target: a file with fewer is never named.
     if (hasMesh && layout->written != layout->targets) {
         *errors << "mdlhost: model.glb: " << layout->written << " of " << layout->targets
-                      << " morph targets written\n";
+                << " morph targets written\n";
         return false;
     }
     return file->Commit();

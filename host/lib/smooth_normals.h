@@ -29,9 +29,6 @@ public:
     template <typename Faces>
     void Of(const Vec3* positions, const Faces& faces, NormalSums& sums, std::vector<Vec3>& normals) const;
 
-    // The point of each vertex: equal for vertices at the same place in every pose.
-    const std::vector<uint32_t>& Points() const { return points; }
-
 private:
     void AddFace(const Vec3& a, const Vec3& b, const Vec3& c, const uint32_t corners[3], NormalSums& sums) const;
     void Normalise(const NormalSums& sums, std::vector<Vec3>& normals) const;

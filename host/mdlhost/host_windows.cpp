@@ -51,9 +51,8 @@ bool InAnsiCodePage(const std::wstring& text, std::string& ansi) {
                                          utf8 ? nullptr : &defaulted);
     if (size <= 0 || defaulted) return false;
     ansi.resize(size_t(size));
-    WideCharToMultiByte(codePage, flags, text.data(), int(text.size()), ansi.data(), size, nullptr,
-                        utf8 ? nullptr : &defaulted);
-    return !defaulted;
+    WideCharToMultiByte(codePage, flags, text.data(), int(text.size()), ansi.data(), size, nullptr, nullptr);
+    return true;
 }
 
 // The 8.3 name, where the volume keeps them; empty where it does not.

@@ -165,18 +165,16 @@ public:
         }
         path = folder / name;
     }
-    ~TemporaryModel() { Remove(); }
+    ~TemporaryModel() {
+        std::error_code ignored;
+        if (!path.empty()) fs::remove(path, ignored);
+    }
     TemporaryModel(const TemporaryModel&) = delete;
     TemporaryModel& operator=(const TemporaryModel&) = delete;
 
     const fs::path& Path() const { return path; }
 
 private:
-    void Remove() {
-        std::error_code ignored;
-        if (!path.empty()) fs::remove(path, ignored);
-        path.clear();
-    }
     fs::path path;
 };
 

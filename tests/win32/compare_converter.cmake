@@ -28,11 +28,8 @@ function(compare name)
   if(NOT linux_status STREQUAL windows_status)
     message(FATAL_ERROR "${name}: exit ${linux_status} on Linux, ${windows_status} on Windows")
   endif()
-  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK}/${name}.linux.out ${WORK}/${name}.windows.out
-                  RESULT_VARIABLE differs)
-  if(differs)
-    message(FATAL_ERROR "the outputs of ${name} differ: ${WORK}/${name}.linux.out ${WORK}/${name}.windows.out")
-  endif()
+  same_files(${WORK}/${name}.linux.out ${WORK}/${name}.windows.out
+             "the outputs of ${name} differ: ${WORK}/${name}.linux.out ${WORK}/${name}.windows.out")
   if(EXISTS ${WORK}/out/${name}.linux OR EXISTS ${WORK}/out/${name}.windows)
     same_folders(${WORK}/out/${name}.linux ${WORK}/out/${name}.windows)
   endif()

@@ -1,6 +1,7 @@
 cmake_minimum_required(VERSION 3.25)
 # The Windows DLL in the Win32 host and the Linux module in mdlhost must
 # deliver byte-identical records for the same files: compare the two dumps.
+include(${CMAKE_CURRENT_LIST_DIR}/../script_helpers.cmake)
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
 
@@ -12,11 +13,8 @@ function(dump name directory)
   if(NOT windows_status EQUAL 0)
     message(FATAL_ERROR "win32host failed on ${name}: ${windows_status}")
   endif()
-  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK}/${name}.linux.json ${WORK}/${name}.windows.json
-                  RESULT_VARIABLE differs)
-  if(differs)
-    message(FATAL_ERROR "the dumps of ${name} differ: ${WORK}/${name}.linux.json ${WORK}/${name}.windows.json")
-  endif()
+  same_files(${WORK}/${name}.linux.json ${WORK}/${name}.windows.json
+             "the dumps of ${name} differ: ${WORK}/${name}.linux.json ${WORK}/${name}.windows.json")
 endfunction()
 
 dump(sample ${SAMPLE_DIR} column.mdl)
