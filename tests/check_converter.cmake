@@ -66,9 +66,15 @@ endif()
 if(NOT WRAPPER)
   set(ENV{TMPDIR} ${WORK}/no-such-folder)
   convert(1 game/pak0.pak models)
-  unset(ENV{TMPDIR})
   expect("2 converted, 0 refused, 5 failed\n")
   expect("failed game/pak0.pak/progs/ogre.mdl: no temporary folder: ")
+  # Those entries have no dump; --json's array holds the others, still JSON.
+  convert(1 --json game/pak0.pak models)
+  unset(ENV{TMPDIR})
+  string(JSON count LENGTH "${out}")
+  if(NOT count EQUAL 2)
+    message(FATAL_ERROR "--json after five failed entries: ${count} dumps")
+  endif()
 endif()
 
 # Damaged and hostile archives: a clear message, and nothing else happens.

@@ -239,6 +239,7 @@ int ConvertMany(ConverterHost& host, const Options& options) {
     ChooseOutputFolders(inputs.models);
     std::vector<Result> results = inputs.unreadable;
     if (options.json) std::cout << "[";
+    bool firstDump = true;  // models that fail before their import have none
     {
         Progress progress(inputs.models.size());
         for (size_t i = 0; i < inputs.models.size(); ++i) {
@@ -251,7 +252,8 @@ int ConvertMany(ConverterHost& host, const Options& options) {
             }
             if (json.empty()) continue;
             json.pop_back();  // the newline, before the comma
-            std::cout << (i == 0 ? "\n" : ",\n") << json;
+            std::cout << (firstDump ? "\n" : ",\n") << json;
+            firstDump = false;
         }
     }
     if (options.json) std::cout << "\n]\n" << std::flush;
