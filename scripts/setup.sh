@@ -2,14 +2,14 @@
 # Installs the Debian packages the project needs, when any is missing.
 # Usage: scripts/setup.sh run|test|bench|package|docs|blender   (run: what the
 # reference host needs; test: everything the builds and tests need, Windows
-# and Wine included; bench: the benchmark and the peer importer it compares
-# with; package: the Windows build of the release archive; docs: the
-# renderer for the README's picture; blender: Blender for the export's
-# import check)
+# and Wine included, and the viewer the exports are opened in; bench: the
+# benchmark and the peer importer it compares with; package: the Windows
+# build of the release archive; docs: the renderer for the README's picture;
+# blender: Blender for the export's import check)
 set -euo pipefail
 
 run_packages=(cmake make g++-multilib googletest nlohmann-json3-dev libcli11-dev libstb-dev libtinygltf-dev nettle-dev:i386)
-test_packages=("${run_packages[@]}" g++-mingw-w64-i686 wine wine32:i386 xvfb clang-14 libclang-rt-14-dev locales)
+test_packages=("${run_packages[@]}" g++-mingw-w64-i686 wine wine32:i386 xvfb f3d clang-14 libclang-rt-14-dev locales)
 bench_packages=("${run_packages[@]}" libbenchmark-dev:i386 libassimp-dev g++ time)
 package_packages=(cmake make googletest nlohmann-json3-dev libcli11-dev libstb-dev g++-mingw-w64-i686)
 docs_packages=("${run_packages[@]}" f3d xvfb)
@@ -39,7 +39,12 @@ install_packages() {
     exit 1
   fi
   dpkg --add-architecture i386
-  apt-get update -qq
+  # A mirror caught mid-sync fails one index now and then: try again, and
+  # go on with what was fetched; the install says what is still missing.
+  for attempt in 1 2 3; do
+    apt-get update -qq && break
+    [ $attempt -lt 3 ] && sleep 15
+  done || true
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 

@@ -108,6 +108,6 @@ foreach(name ../evil.mdl /tmp/evil.mdl C:evil.mdl "progs\\evil.mdl" progs/e:vil.
   expect("refused hostile/unsafe_names.pak/${name}: ")
 endforeach()
 file(GLOB_RECURSE everything RELATIVE ${WORK} ${WORK}/*evil* ${WORK}/out/unsafe/* /tmp/evil*)
-if(NOT everything STREQUAL "out/unsafe/inside/progs/ogre/model.glb;out/unsafe/inside/progs/ogre/model.mtl;out/unsafe/inside/progs/ogre/model.obj;out/unsafe/inside/progs/ogre/texture0.png")
+if(NOT everything STREQUAL "out/unsafe/inside/progs/ogre/model.glb;out/unsafe/inside/progs/ogre/model.mtl;out/unsafe/inside/progs/ogre/model.obj;out/unsafe/inside/progs/ogre/texture0.png;out/unsafe/inside/progs/ogre/thumbnail.png")
   message(FATAL_ERROR "written from the unsafe archive: ${everything}")
 endif()

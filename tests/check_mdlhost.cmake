@@ -39,10 +39,14 @@ expect("PM_ANIMATIONS (1248): 2 records, refused")
 expect("error executing dll function")
 expect("Result: 0")
 
-# --export: the GLB, the OBJ with its unscaled skin; every animation frame as
-# an OBJ only when asked.
+# --export: the GLB, the OBJ with its unscaled skin, the thumbnail unless
+# told otherwise; every animation frame as an OBJ only when asked.
+run(0 ${MDLHOST} --export ${WORK}/export-no-thumbnail --export-thumbnail 0 ${SAMPLE})
+if(EXISTS ${WORK}/export-no-thumbnail/thumbnail.png OR NOT EXISTS ${WORK}/export-no-thumbnail/model.glb)
+  message(FATAL_ERROR "--export-thumbnail 0 wrote a thumbnail, or no model")
+endif()
 run(0 ${MDLHOST} --export ${WORK}/export ${SAMPLE})
-foreach(name model.glb model.obj model.mtl texture0.png)
+foreach(name model.glb model.obj model.mtl texture0.png thumbnail.png)
   if(NOT EXISTS ${WORK}/export/${name})
     message(FATAL_ERROR "--export did not write ${name}")
   endif()

@@ -58,6 +58,9 @@ struct ExportMesh {
     std::vector<const _VEC3*> poses;  // host positions: the rest pose, then every frame
     std::vector<ExportAnimation> animations;  // those with frames, in order
 
+    // Something to draw: a model without frames has no vertices, and one
+    // without triangles no faces.
+    bool HasFaces() const { return vertexCount > 0 && !faces.empty(); }
     bool HasNormals() const { return normals != nullptr; }
     // Pose k's positions, and its normals when the mesh has them.
     void Compute(size_t k, Pose& pose) const;

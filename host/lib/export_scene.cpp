@@ -7,6 +7,8 @@
 
 namespace {
 
+constexpr char THUMBNAIL[] = "thumbnail.png";
+
 // The poses one at a time, each worked out once for the GLB's morph target
 // and the frame's OBJ.
 bool WriteFiles(const ReceivedModel& model, const OutputFolder& folder, const ExportOptions& options) {
@@ -32,10 +34,21 @@ bool WriteFiles(const ReceivedModel& model, const OutputFolder& folder, const Ex
 
     std::string material;
     if (!WriteObjSkins(model, folder, material)) return false;
-    if (mesh.vertexCount == 0) return true;
-    OutputFile obj(folder, "model.obj");
-    WriteObjPose(obj.Text(), mesh, rest, material);
-    return obj.Commit();
+    if (mesh.vertexCount > 0) {
+        OutputFile obj(folder, "model.obj");
+        WriteObjPose(obj.Text(), mesh, rest, material);
+        if (!obj.Commit()) return false;
+    }
+    if (options.thumbnail <= 0) return true;
+    if (!mesh.HasFaces()) {
+        folder.Errors() << "mdlhost: the model has no mesh, so there is no " << Shown(folder.Root() / THUMBNAIL) << "\n";
+        return true;
+    }
+    OutputFile thumbnail(folder, THUMBNAIL);
+    const std::string png = EncodePngRgba(options.thumbnail, options.thumbnail,
+                                          DrawThumbnail(model, mesh, rest, options.thumbnail));
+    thumbnail.Write(png.data(), png.size());
+    return thumbnail.Commit();
 }
 
 }  // namespace

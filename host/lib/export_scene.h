@@ -8,15 +8,17 @@
 #include "glb_writer.h"
 #include "output_file.h"
 #include "received_model.h"
+#include "thumbnail.h"
 
 struct ExportOptions {
     Interpolation interpolation = Interpolation::Step;
     bool normals = true;  // smooth normals for every pose
     bool frames = false;  // also one OBJ per animation frame under frames/
+    int thumbnail = THUMBNAIL_DEFAULT_SIZE;  // thumbnail.png's side in pixels; 0 for none
 };
 
-// Writes model.glb, and model.obj with model.mtl and one PNG per skin (see
-// the writers), into the folder; every file whole or not at all. A failed
+// Writes model.glb, model.obj with model.mtl and one PNG per skin (see the
+// writers), and thumbnail.png into the folder; every file whole or not at all. A failed
 // import writes nothing. False, with the reason on the folder's errors, when
 // the import failed or a file cannot be written; the export stops at the
 // first file that fails.

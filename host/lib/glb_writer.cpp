@@ -22,6 +22,11 @@ constexpr char TEXT_TOO_LARGE[] = "it would pass the 4 GB a binary glTF file can
 constexpr char TEXT_TOO_MANY_WEIGHTS[] = "too many animation frames for the weights of one glTF mesh";
 
 constexpr double FRAMES_PER_SECOND = 10.0;
+// An animation's weights name every target at every frame. Up to this many
+// targets they are written dense, which every reader takes: at most 4 MiB,
+// and a real model has a few hundred frames. Past it they are sparse (one
+// 1.0 a frame), so that the file grows with the frames, not their square.
+constexpr size_t DENSE_WEIGHTS_LARGEST_TARGETS = 1024;
 constexpr size_t LARGEST_SHORT_INDEX_COUNT = 65535;  // 65535 itself would be the restart value
 constexpr char VARIANTS[] = "KHR_materials_variants";
 
@@ -75,19 +80,21 @@ struct GlbWriter::Layout {
     int indices = -1;
     int texcoords = -1;
     int times = -1;
-    int ones = -1;    // the sparse weights' values
-    int sparse = -1;  // the sparse weights' indices, animation after animation
+    int weights = -1; // dense: one row a target, its 1.0 on the diagonal
+    int ones = -1;    // sparse: the weights' values
+    int sparse = -1;  // sparse: the weights' indices, animation after animation
     int vectors = -1; // positions and normals: the rest pose's, then each target's
     bool wideIndices = false;
     size_t attributes = 1;  // vectors per pose: positions, and normals if any
     size_t targets = 0;
     size_t maxFrames = 0;
+    bool denseWeights = false;
     std::vector<Bounds> bounds;  // the rest pose's positions, then each target's displacements
     size_t written = 0;          // targets so far
 };
 
 GlbWriter::GlbWriter(const ReceivedModel& model_, const ExportMesh& mesh_, Interpolation interpolation_)
-    : model(model_), mesh(mesh_), interpolation(interpolation_), hasMesh(mesh.vertexCount > 0 && !mesh.faces.empty()),
+    : model(model_), mesh(mesh_), interpolation(interpolation_), hasMesh(mesh.HasFaces()),
       layout(std::make_unique<Layout>()) {}
 
 GlbWriter::~GlbWriter() = default;
@@ -107,8 +114,15 @@ void GlbWriter::PlanBuffer() {
     }
     if (plan.targets > 0) {
         plan.times = plan.Add(plan.maxFrames * uint64_t(4));
-        plan.ones = plan.Add(plan.maxFrames * uint64_t(4));
-        plan.sparse = plan.Add(plan.targets * uint64_t(4));  // one 1.0 per frame
+        plan.denseWeights = plan.targets <= DENSE_WEIGHTS_LARGEST_TARGETS;
+        if (plan.denseWeights) {
+            // Frame f of an animation is the row of its target: each
+            // animation's weights are the rows of its own targets.
+            plan.weights = plan.Add(uint64_t(plan.targets) * plan.targets * 4);
+        } else {
+            plan.ones = plan.Add(plan.maxFrames * uint64_t(4));
+            plan.sparse = plan.Add(plan.targets * uint64_t(4));  // one 1.0 per frame
+        }
     }
     plan.vectors = plan.Add((1 + uint64_t(plan.targets)) * plan.attributes * vertices * VEC3_SIZE, TARGET_ARRAY_BUFFER,
                             int(VEC3_SIZE));
@@ -142,7 +156,14 @@ std::string GlbWriter::JsonChunk() const {
             gltf["materials"].push_back(std::move(material));
         }
     }
-    if (!hasMesh) return gltf.dump(-1, ' ', false, Json::error_handler_t::replace);
+    if (!hasMesh) {
+        // A scene of one empty node all the same: viewers fail on a file with
+        // no scene to show.
+        gltf["nodes"] = {{{"name", "model"}}};
+        gltf["scenes"] = {{{"nodes", {0}}}};
+        gltf["scene"] = 0;
+        return gltf.dump(-1, ' ', false, Json::error_handler_t::replace);
+    }
 
     Json& accessors = gltf["accessors"];
     const auto add = [&accessors](Json accessor) {
@@ -199,20 +220,24 @@ std::string GlbWriter::JsonChunk() const {
         const size_t input = add({{"bufferView", plan.times}, {"componentType", COMPONENT_FLOAT},
                                   {"count", animation.frames}, {"type", "SCALAR"}, {"min", {0.0f}},
                                   {"max", {TimeOf(animation.frames - 1)}}});
-        const size_t output =
-            add({{"componentType", COMPONENT_FLOAT},
-                 {"count", uint64_t(animation.frames) * plan.targets},
-                 {"type", "SCALAR"},
-                 {"sparse",
-                  {{"count", animation.frames},
-                   {"indices", {{"bufferView", plan.sparse}, {"byteOffset", sparseOffset},
-                                {"componentType", COMPONENT_UNSIGNED_INT}}},
-                   {"values", {{"bufferView", plan.ones}}}}}});
-        sparseOffset += animation.frames * uint64_t(4);
+        Json output = {{"componentType", COMPONENT_FLOAT},
+                       {"count", uint64_t(animation.frames) * plan.targets},
+                       {"type", "SCALAR"}};
+        if (plan.denseWeights) {
+            output["bufferView"] = plan.weights;
+            output["byteOffset"] = uint64_t(animation.firstPose - 1) * plan.targets * 4;
+        } else {
+            output["sparse"] = {{"count", animation.frames},
+                                {"indices", {{"bufferView", plan.sparse}, {"byteOffset", sparseOffset},
+                                             {"componentType", COMPONENT_UNSIGNED_INT}}},
+                                {"values", {{"bufferView", plan.ones}}}};
+            sparseOffset += animation.frames * uint64_t(4);
+        }
+        const size_t outputAccessor = add(std::move(output));
         gltf["animations"].push_back(
             {{"name", name},
              {"samplers",
-              {{{"input", input}, {"output", output},
+              {{{"input", input}, {"output", outputAccessor},
                 {"interpolation", interpolation == Interpolation::Linear ? "LINEAR" : "STEP"}}}},
              {"channels", {{{"sampler", 0}, {"target", {{"node", 0}, {"path", "weights"}}}}}}});
     }
@@ -259,7 +284,8 @@ bool GlbWriter::Begin(const OutputFolder& folder, const Pose& rest) {
     Layout& plan = *layout;
     if (plan.size > GLB_LARGEST) return refuse(TEXT_TOO_LARGE);
     // The sparse indices of an animation's weights are 32 bits.
-    if (uint64_t(plan.maxFrames) * plan.targets > GLB_LARGEST) return refuse(TEXT_TOO_MANY_WEIGHTS);
+    if (!plan.denseWeights && uint64_t(plan.maxFrames) * plan.targets > GLB_LARGEST)
+        return refuse(TEXT_TOO_MANY_WEIGHTS);
 
     // The bounds glTF asks of positions, the rest pose's and each target's.
     if (hasMesh) {
@@ -303,14 +329,23 @@ bool GlbWriter::Begin(const OutputFolder& folder, const Pose& rest) {
         std::vector<float> times(plan.maxFrames);
         for (size_t f = 0; f < times.size(); ++f) times[f] = TimeOf(f);
         WriteView(times);
-        WriteView(std::vector<float>(plan.maxFrames, 1.0f));
-        std::vector<uint32_t> keys;
-        keys.reserve(plan.targets);
-        for (const ExportAnimation& animation : mesh.animations) {
-            const size_t first = animation.firstPose - 1;
-            for (size_t f = 0; f < animation.frames; ++f) keys.push_back(uint32_t(f * plan.targets + first + f));
+        if (plan.denseWeights) {
+            std::vector<float> row(plan.targets, 0.0f);
+            for (size_t t = 0; t < plan.targets; ++t) {
+                row[t] = 1.0f;
+                file->Write(row.data(), row.size() * sizeof(float));
+                row[t] = 0.0f;
+            }
+        } else {
+            WriteView(std::vector<float>(plan.maxFrames, 1.0f));
+            std::vector<uint32_t> keys;
+            keys.reserve(plan.targets);
+            for (const ExportAnimation& animation : mesh.animations) {
+                const size_t first = animation.firstPose - 1;
+                for (size_t f = 0; f < animation.frames; ++f) keys.push_back(uint32_t(f * plan.targets + first + f));
+            }
+            WriteView(keys);
         }
-        WriteView(keys);
     }
     restPose = &rest;
     WriteVectors(rest.positions, nullptr);

@@ -22,3 +22,10 @@ std::string EncodePng(int32_t width, int32_t height, const std::vector<_COLOR>& 
     stbi_write_png_to_func(AppendBytes, &png, width, height, 3, rgb.data(), width * 3);
     return png;
 }
+
+std::string EncodePngRgba(int32_t width, int32_t height, const std::vector<uint8_t>& rgba) {
+    std::string png;
+    if (width <= 0 || height <= 0 || rgba.size() != size_t(width) * size_t(height) * 4) return png;
+    stbi_write_png_to_func(AppendBytes, &png, width, height, 4, rgba.data(), width * 4);
+    return png;
+}

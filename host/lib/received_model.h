@@ -89,3 +89,5 @@ const char* OwnerName(BoxOwner owner);
 
 // A skin as PNG bytes.
 std::string EncodePng(int32_t width, int32_t height, const std::vector<_COLOR>& pixels);
+// A picture with transparency (4 bytes a pixel, RGBA) as PNG bytes.
+std::string EncodePngRgba(int32_t width, int32_t height, const std::vector<uint8_t>& rgba);

@@ -311,8 +311,8 @@ int ConverterMain(const std::vector<std::string>& arguments) {
         });
     app.add_option("--export", options.exportDir,
                    "write what the host received to this folder (several models: each to a folder of its own "
-                   "in it): model.glb (binary glTF with every skin and animation), and model.obj with its skins "
-                   "as PNG");
+                   "in it): model.glb (binary glTF with every skin and animation), model.obj with its skins "
+                   "as PNG, and thumbnail.png, a picture of the model");
     app.add_option("--export-interpolation", interpolation, "animation playback in model.glb: step (default) or linear")
         ->check(CLI::IsMember({"step", "linear"}));
     app.add_option("--export-normals", normals,
@@ -320,6 +320,10 @@ int ConverterMain(const std::vector<std::string>& arguments) {
         ->check(CLI::IsMember({"smooth", "none"}));
     app.add_flag("--export-frames", options.exportOptions.frames,
                  "also write every animation frame as an OBJ under frames/");
+    app.add_option("--export-thumbnail", options.exportOptions.thumbnail,
+                   "thumbnail.png's width and height in pixels (default " + std::to_string(THUMBNAIL_DEFAULT_SIZE) +
+                       "), 0 for none")
+        ->check(CLI::Range(0, THUMBNAIL_LARGEST_SIZE));
     app.add_option("--plugin", pluginPath, "plug-in module to load");
     std::vector<const char*> argv;
     for (const std::string& argument : arguments) argv.push_back(argument.c_str());

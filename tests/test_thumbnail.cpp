@@ -1,0 +1,226 @@
+// thumbnail.png looks like the model: the front seen the right way up and
+// the right way round, the skin as it lies on the model, near surfaces over
+// far ones whatever the triangles' order, framed on a transparent background.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <stb/stb_image.h>
+
+#include "export_scene.h"
+#include "mdl/palette.h"
+#include "plugin_harness.h"
+#include "thumbnail.h"
+
+namespace {
+
+using mdlwriter::Model;
+namespace fs = std::filesystem;
+
+// Palette indices of four colours apart in hue.
+constexpr uint8_t RED = 248, BLUE = 208, YELLOW = 192, WHITE = 15;
+
+struct Rgb {
+    int r, g, b;
+};
+
+Rgb PaletteColour(uint8_t index) {
+    const _COLOR& c = QUAKE_PALETTE[index];
+    return {c.r, c.g, c.b};
+}
+
+// Which of the palette colours a lit pixel is a shade of: the nearest in
+// direction, since the light scales all three channels alike.
+uint8_t ShadeOf(const uint8_t* pixel, std::initializer_list<uint8_t> candidates) {
+    uint8_t best = 0;
+    double bestCosine = -1;
+    for (const uint8_t index : candidates) {
+        const Rgb c = PaletteColour(index);
+        const double dot = pixel[0] * c.r + pixel[1] * c.g + pixel[2] * c.b;
+        const double cosine = dot / std::sqrt(double(c.r * c.r + c.g * c.g + c.b * c.b)) /
+                              std::sqrt(double(pixel[0] * pixel[0] + pixel[1] * pixel[1] + pixel[2] * pixel[2]));
+        if (cosine > bestCosine) {
+            bestCosine = cosine;
+            best = index;
+        }
+    }
+    return best;
+}
+
+// A quad of the file's frame seen from its front (+X), corners given
+// clockwise from the top left as a viewer in front sees them, each with its
+// skin texel.
+void AddQuad(Model& model, const std::array<std::array<uint8_t, 3>, 4>& corners,
+             const std::array<std::array<int32_t, 2>, 4>& texels) {
+    const auto first = int32_t(model.texCoords.size());
+    for (size_t i = 0; i < 4; ++i) {
+        model.texCoords.push_back({0, texels[i][0], texels[i][1]});
+        model.frames[0].vertices.push_back({{corners[i][0], corners[i][1], corners[i][2]}, 0});
+    }
+    model.triangles.push_back({1, {first, first + 1, first + 2}});
+    model.triangles.push_back({1, {first, first + 2, first + 3}});
+}
+
+Model Empty(int skinWidth, int skinHeight, std::vector<uint8_t> skin) {
+    Model model;
+    model.skinwidth = skinWidth;
+    model.skinheight = skinHeight;
+    model.skins.push_back({0, std::move(skin)});
+    model.translate[1] = -32;  // the file's y from -32 (the model's right) to +32 (its left)
+    model.frames.push_back({0, mdlwriter::Frame::Name("stand1"), {}});
+    return model;
+}
+
+// A billboard facing front, its 8x8 skin in quadrants: red top left, blue
+// top right, yellow bottom left, white bottom right, as a picture of it
+// taken from the front shows them.
+Model Billboard() {
+    std::vector<uint8_t> skin;
+    for (int t = 0; t < 8; ++t)
+        for (int s = 0; s < 8; ++s) skin.push_back(t < 4 ? (s < 4 ? RED : BLUE) : (s < 4 ? YELLOW : WHITE));
+    Model model = Empty(8, 8, skin);
+    // The viewer's left is the model's right (the file's -y).
+    AddQuad(model, {{{32, 16, 64}, {32, 48, 64}, {32, 48, 0}, {32, 16, 0}}}, {{{0, 0}, {8, 0}, {8, 8}, {0, 8}}});
+    return model;
+}
+
+// A small red quad in front of a large blue one, drawn first or last.
+Model NearAndFar(bool nearFirst) {
+    Model nearQuad = Empty(2, 1, {RED, BLUE});
+    AddQuad(nearQuad, {{{40, 24, 40}, {40, 40, 40}, {40, 40, 24}, {40, 24, 24}}}, {{{0, 0}, {0, 0}, {0, 0}, {0, 0}}});
+    Model farQuad = Empty(2, 1, {RED, BLUE});
+    AddQuad(farQuad, {{{8, 0, 64}, {8, 64, 64}, {8, 64, 0}, {8, 0, 0}}}, {{{1, 0}, {1, 0}, {1, 0}, {1, 0}}});
+    Model& model = nearFirst ? nearQuad : farQuad;
+    const Model& other = nearFirst ? farQuad : nearQuad;
+    const auto offset = int32_t(model.texCoords.size());
+    model.texCoords.insert(model.texCoords.end(), other.texCoords.begin(), other.texCoords.end());
+    auto& vertices = model.frames[0].vertices;
+    vertices.insert(vertices.end(), other.frames[0].vertices.begin(), other.frames[0].vertices.end());
+    for (mdlwriter::Triangle triangle : other.triangles) {
+        for (int32_t& index : triangle.vertindex) index += offset;
+        model.triangles.push_back(triangle);
+    }
+    return model;
+}
+
+class Picture {
+public:
+    explicit Picture(const Model& file, int size_ = 64) : size(size_) {
+        const ImportCapture capture = harness.Import(file);
+        const ReceivedModel model = ReceiveModel(capture);
+        EXPECT_TRUE(model.Succeeded());
+        const ExportMesh mesh(model, true);
+        Pose rest;
+        mesh.Compute(0, rest);
+        rgba = DrawThumbnail(model, mesh, rest, size);
+        for (int y = 0; y < size; ++y) {
+            for (int x = 0; x < size; ++x) {
+                if (At(x, y)[3] == 0) continue;
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+        }
+    }
+
+    const uint8_t* At(int x, int y) const { return &rgba[(size_t(y) * size_t(size) + size_t(x)) * 4]; }
+    // The pixel at a fraction of the drawn area's width and height.
+    const uint8_t* Within(double fx, double fy) const {
+        return At(left + int(fx * (right - left)), top + int(fy * (bottom - top)));
+    }
+    size_t Count(uint8_t index, std::initializer_list<uint8_t> candidates) const {
+        size_t count = 0;
+        for (size_t p = 0; p < rgba.size(); p += 4)
+            if (rgba[p + 3] == 255 && ShadeOf(&rgba[p], candidates) == index) ++count;
+        return count;
+    }
+
+    PluginHarness harness;
+    int size;
+    std::vector<uint8_t> rgba;
+    int left = 1 << 30, right = -1, top = 1 << 30, bottom = -1;  // of what is drawn
+};
+
+TEST(Thumbnail, ShowsTheFrontUprightUnmirroredWithItsSkinAsItLies) {
+    const Picture picture(Billboard());
+    ASSERT_GT(picture.right, 0) << "nothing drawn";
+    const std::initializer_list<uint8_t> colours = {RED, BLUE, YELLOW, WHITE};
+    EXPECT_EQ(ShadeOf(picture.Within(0.25, 0.25), colours), RED);
+    EXPECT_EQ(ShadeOf(picture.Within(0.75, 0.25), colours), BLUE);
+    EXPECT_EQ(ShadeOf(picture.Within(0.25, 0.75), colours), YELLOW);
+    EXPECT_EQ(ShadeOf(picture.Within(0.75, 0.75), colours), WHITE);
+}
+
+TEST(Thumbnail, IsFramedToTheModelOnATransparentBackground) {
+    const Picture picture(Billboard(), 100);
+    ASSERT_GT(picture.right, 0) << "nothing drawn";
+    // The taller side fills the picture but for a margin; the model stands
+    // in the middle both ways.
+    EXPECT_GE(picture.bottom - picture.top + 1, 85);
+    EXPECT_GT(picture.top, 0);
+    EXPECT_NEAR(picture.left, 99 - picture.right, 1);
+    EXPECT_NEAR(picture.top, 99 - picture.bottom, 1);
+    EXPECT_EQ(picture.At(0, 0)[3], 0);
+    EXPECT_EQ(picture.At(99, 99)[3], 0);
+}
+
+TEST(Thumbnail, NearSurfacesHideFarOnesInAnyTriangleOrder) {
+    const Picture nearFirst(NearAndFar(true));
+    const Picture nearLast(NearAndFar(false));
+    EXPECT_GT(nearFirst.Count(RED, {RED, BLUE}), 64u);
+    EXPECT_GT(nearFirst.Count(BLUE, {RED, BLUE}), 64u);
+    EXPECT_TRUE(nearFirst.rgba == nearLast.rgba);
+}
+
+TEST(Thumbnail, IsWrittenBesideTheModelAtTheSizeAsked) {
+    struct Case {
+        const char* name;
+        Model model;
+        int size;
+        int expected;  // the PNG's width and height; 0 for no file
+        const char* note;
+    };
+    const Case cases[] = {
+        {"default size", Billboard(), THUMBNAIL_DEFAULT_SIZE, 256, ""},
+        {"one pixel", Billboard(), 1, 1, ""},
+        {"none asked", Billboard(), 0, 0, ""},
+        {"no mesh", SmallModel(3, 1, {}), THUMBNAIL_DEFAULT_SIZE, 0, "no mesh, so there is no"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        char pattern[] = "/tmp/mdlthumb.XXXXXX";
+        const fs::path folder = mkdtemp(pattern);
+        PluginHarness harness;
+        const ImportCapture capture = harness.Import(c.model);
+        std::ostringstream errors;
+        ExportOptions options;
+        options.thumbnail = c.size;
+        EXPECT_TRUE(ExportScene(ReceiveModel(capture), folder, options, errors)) << errors.str();
+        EXPECT_NE(errors.str().find(c.note), std::string::npos) << errors.str();
+        const fs::path file = folder / "thumbnail.png";
+        ASSERT_EQ(fs::exists(file), c.expected > 0);
+        if (c.expected > 0) {
+            std::ifstream in(file, std::ios::binary);
+            const std::string png((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            int width = 0, height = 0, channels = 0;
+            stbi_uc* pixels = stbi_load_from_memory(reinterpret_cast<const stbi_uc*>(png.data()), int(png.size()),
+                                                    &width, &height, &channels, 4);
+            ASSERT_NE(pixels, nullptr);
+            EXPECT_EQ(width, c.expected);
+            EXPECT_EQ(height, c.expected);
+            EXPECT_EQ(channels, 4);
+            stbi_image_free(pixels);
+        }
+        fs::remove_all(folder);
+    }
+}
+
+}  // namespace
