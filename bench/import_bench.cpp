@@ -3,12 +3,16 @@
 // and, when given its times, a peer importer; prints one table and the cost
 // per frame and per vertex.
 //
-// Usage: import_bench [--write-models DIR] [--peer FILE] [benchmark flags]
+// Usage: import_bench [--write-models DIR] [--peer FILE] [--thumbnail FILE] [benchmark flags]
 //   --write-models DIR  write the table's models to DIR and exit
 //   --peer FILE         lines "model seconds" from the peer's helper
+//   --thumbnail FILE    print the milliseconds thumbnail.png of FILE takes
+//                       (drawn and encoded, the median of five) and exit
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <cstdlib>
@@ -22,8 +26,10 @@
 #include <vector>
 
 #include "capture.h"
+#include "export_mesh.h"
 #include "models.h"
 #include "plugin/exports.h"
+#include "thumbnail.h"
 
 namespace {
 
@@ -213,6 +219,33 @@ void PrintSlope(const TableReporter& reporter, const std::string& what, const st
     std::printf("time per %-7s %10.3f us  (%s)\n", what.c_str(), slope * 1e6, unit.c_str());
 }
 
+// thumbnail.png of one model, from the mesh the export builds anyway: the
+// median of five, in milliseconds.
+double ThumbnailMs(const std::string& path) {
+    BenchHost benchHost;
+    host = &benchHost;
+    if (ExecFunction(path.c_str()) != 1) {
+        std::cerr << "import_bench: cannot import " << path << "\n";
+        std::exit(1);
+    }
+    const ReceivedModel model = ReceiveModel(benchHost.capture);
+    const ExportMesh mesh(model, true);
+    Pose rest;
+    mesh.Compute(0, rest);
+    std::vector<double> times;
+    for (int run = 0; run < 5; ++run) {
+        const auto start = std::chrono::steady_clock::now();
+        const std::string png = EncodePngRgba(THUMBNAIL_DEFAULT_SIZE, THUMBNAIL_DEFAULT_SIZE,
+                                              DrawThumbnail(model, mesh, rest, THUMBNAIL_DEFAULT_SIZE));
+        benchmark::DoNotOptimize(png.data());
+        times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    }
+    benchHost.Release();
+    host = nullptr;
+    std::nth_element(times.begin(), times.begin() + 2, times.end());
+    return times[2];
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -222,6 +255,10 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--write-models") == 0 && i + 1 < argc) writeModels = argv[++i];
         else if (std::strcmp(argv[i], "--peer") == 0 && i + 1 < argc) peerFile = argv[++i];
+        else if (std::strcmp(argv[i], "--thumbnail") == 0 && i + 1 < argc) {
+            std::printf("%.3f\n", ThumbnailMs(argv[++i]));
+            return 0;
+        }
         else rest.push_back(argv[i]);
     }
     if (!writeModels.empty()) {

@@ -26,7 +26,7 @@ inline mdlwriter::Model MakeModel(const ModelShape& shape) {
     model.scale[0] = model.scale[1] = model.scale[2] = 0.25f;
     model.translate[0] = model.translate[1] = -32;
     for (int i = 0; i < shape.skins; ++i) {
-        Skin skin;
+        mdlwriter::Skin skin;
         skin.indices.resize(size_t(shape.skinwidth) * size_t(shape.skinheight));
         for (size_t p = 0; p < skin.indices.size(); ++p) skin.indices[p] = uint8_t((p * 7 + p / size_t(shape.skinwidth) + size_t(i) * 31) & 0xFF);
         model.skins.push_back(skin);

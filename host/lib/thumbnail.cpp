@@ -24,9 +24,12 @@ constexpr double DIFFUSE = 0.75;
 // The picture's share left empty on each side of the model.
 constexpr double MARGIN = 0.05;
 // Screen positions in 1/16 of a sample, so that edge tests are exact.
-constexpr int SUBPIXEL = 16;
-constexpr uint8_t UNTEXTURED = 170;
-constexpr double TEXEL_NUDGE = 1.0 / 1024;  // of a texel  // grey, for a model without a skin
+constexpr int64_t SUBPIXEL = 16;
+constexpr uint8_t UNTEXTURED = 170;         // grey, for a model without a skin
+constexpr double TEXEL_NUDGE = 1.0 / 1024;  // of a texel
+// Nearness in fixed point: integer steps along a row, exact on every machine.
+constexpr double NEARNESS_ONE = 1099511627776.0;  // 2^40
+constexpr int64_t NOTHING = std::numeric_limits<int64_t>::min();
 
 double Dot(const Vector& a, const Vector& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
 
@@ -40,55 +43,25 @@ Vector Normalised(const Vector& a) { return Scaled(a, 1.0 / std::sqrt(Dot(a, a))
 
 bool Finite(const Vec3& p) { return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]); }
 
-// A vertex as the camera sees it.
+// n / d rounded down, for d > 0.
+int64_t FloorDivide(int64_t n, int64_t d) { return n >= 0 ? n / d : -((-n + d - 1) / d); }
+
+// A nearness in fixed point; the huge slopes of slivers are held, not wrapped.
+int64_t Fixed(double nearness) {
+    constexpr double LIMIT = 4611686018427387904.0;  // 2^62
+    const double scaled = std::floor(nearness * NEARNESS_ONE + 0.5);
+    return scaled > LIMIT ? int64_t(LIMIT) : scaled < -LIMIT ? -int64_t(LIMIT) : int64_t(scaled);
+}
+
+// A vertex as the eye sees it.
 struct Projected {
-    double x;  // on the picture plane, at distance 1
-    double y;
-    double inverseDepth;
-    int64_t sx = 0;  // on the sample grid, in SUBPIXEL units, y down
+    double x = 0;  // on the picture plane, at distance 1
+    double y = 0;
+    double nearness = 0;  // two radii over the depth: 1/2 to 1 over the model
+    double light = 0;     // how brightly it is lit
+    int64_t sx = 0;       // on the sample grid, in SUBPIXEL units, y down
     int64_t sy = 0;
 };
-
-// The nearest surface at each sample, and its colour. Nearer wins; at the
-// same depth the larger colour does, so the result is the same in any order.
-struct Samples {
-    explicit Samples(int side_) : side(side_), depth(size_t(side_) * size_t(side_), 0.0f), rgb(depth.size(), 0) {}
-
-    void Put(size_t at, float inverseDepth, uint32_t colour) {
-        if (inverseDepth > depth[at] || (inverseDepth == depth[at] && colour > rgb[at])) {
-            depth[at] = inverseDepth;
-            rgb[at] = colour;
-        }
-    }
-
-    int side;
-    std::vector<float> depth;  // 1 / distance from the eye; 0 where nothing is drawn
-    std::vector<uint32_t> rgb;
-};
-
-// The texel at u, v (fractions of the skin, repeating), nearest.
-uint32_t Texel(const Skin* skin, double u, double v) {
-    if (skin == nullptr) return uint32_t(UNTEXTURED) << 16 | uint32_t(UNTEXTURED) << 8 | UNTEXTURED;
-    const auto wrap = [](double t, int32_t extent) {
-        // The file places corners on texel edges, so a face along an edge
-        // interpolates to it give or take rounding: a little nudge keeps it
-        // on the texel that starts there, as the game samples it.
-        const double scaled = std::floor(t * extent + TEXEL_NUDGE);
-        // Far outside the skin (a hostile coordinate) reads its first texel.
-        if (!(std::fabs(scaled) < 1e9)) return int64_t(0);
-        const int64_t i = int64_t(scaled) % extent;
-        return i < 0 ? i + extent : i;
-    };
-    const _COLOR& c = skin->pixels[size_t(wrap(v, skin->height) * skin->width + wrap(u, skin->width))];
-    return uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b;
-}
-
-uint32_t Shade(uint32_t texel, double light) {
-    const auto channel = [light](uint32_t value) {
-        return std::min<uint32_t>(255, uint32_t(double(value) * light + 0.5));
-    };
-    return channel(texel >> 16 & 0xFF) << 16 | channel(texel >> 8 & 0xFF) << 8 | channel(texel & 0xFF);
-}
 
 // Twice the signed area of a, b, p on the sample grid; positive when p lies
 // to the right of a->b as the picture shows it (y down).
@@ -100,197 +73,328 @@ int64_t Edge(const Projected& a, const Projected& b, int64_t px, int64_t py) {
 // it: to the one whose top or left edge it is.
 bool TopLeft(const Projected& a, const Projected& b) { return (a.sy == b.sy && b.sx > a.sx) || b.sy < a.sy; }
 
-class Rasteriser {
-public:
-    Rasteriser(Samples& samples_, const Skin* skin_, const Vector& toEye_, const Vector& light_)
-        : samples(samples_), skin(skin_), toEye(toEye_), light(light_) {}
+// A face ready to draw: its corners in the same order whichever corner the
+// face starts with, so that every sum over them comes out the same, and
+// wound clockwise on the sample grid, either side of it facing the eye.
+struct Triangle {
+    std::array<uint32_t, 3> vertex;
+    std::array<SkinPoint, 3> uv;
+    int64_t area;  // twice it, in SUBPIXEL units
 
-    struct Corner {
-        const Projected* at;
-        const SkinPoint* uv;
-        Vector normal;
-    };
-
-    using Corners = std::array<Corner, 3>;
-
-    void Draw(Corners& c) {
-        // The same corner first whichever corner the face starts with, so the
-        // sums below come out the same.
-        std::rotate(c.begin(), std::min_element(c.begin(), c.end(), [](const Corner& a, const Corner& b) { return a.at < b.at; }),
-                    c.end());
-        int64_t area = Edge(*c[0].at, *c[1].at, c[2].at->sx, c[2].at->sy);
-        if (area == 0) return;
-        // Both sides are drawn, each wound clockwise on the sample grid.
-        if (area < 0) {
-            std::swap(c[1], c[2]);
-            area = -area;
+    // Orders faces that are equally near somewhere, whatever their order
+    // in the file.
+    bool operator<(const Triangle& other) const {
+        if (vertex != other.vertex) return vertex < other.vertex;
+        for (size_t i = 0; i < 3; ++i) {
+            if (uv[i].u != other.uv[i].u) return uv[i].u < other.uv[i].u;
+            if (uv[i].v != other.uv[i].v) return uv[i].v < other.uv[i].v;
         }
-        const Projected &a = *c[0].at, &b = *c[1].at, &d = *c[2].at;
-        const int64_t last = samples.side - 1;
+        return false;
+    }
+};
+
+// The nearest face at each sample: drawn first, coloured once at the end.
+class Samples {
+public:
+    Samples(int side_, const std::vector<Projected>& projected_, const std::vector<Triangle>& triangles_)
+        : side(side_), projected(projected_), triangles(triangles_), nearness(size_t(side) * size_t(side), NOTHING),
+          face(nearness.size(), 0) {}
+
+    int Side() const { return side; }
+    bool Covered(size_t at) const { return nearness[at] != NOTHING; }
+    uint32_t Face(size_t at) const { return face[at]; }
+
+    void Draw(uint32_t f) {
+        const Triangle& t = triangles[f];
+        const Projected &a = projected[t.vertex[0]], &b = projected[t.vertex[1]], &d = projected[t.vertex[2]];
+        const Projected* from[3] = {&b, &d, &a};  // the edge facing each corner
+        const Projected* to[3] = {&d, &a, &b};
+        int64_t bias[3];
+        // Nearness is linear on the picture: a plane over the sample grid,
+        // stepped along each row in fixed point, so that a sample behind
+        // what is drawn costs an add and a compare.
+        double nearX = 0, nearY = 0, nearAt0 = 0;
+        for (int i = 0; i < 3; ++i) {
+            bias[i] = TopLeft(*from[i], *to[i]) ? 0 : -1;
+            const double share = projected[t.vertex[size_t(i)]].nearness / double(t.area);
+            nearX -= share * double((to[i]->sy - from[i]->sy) * SUBPIXEL);
+            nearY += share * double((to[i]->sx - from[i]->sx) * SUBPIXEL);
+            nearAt0 += share * double(Edge(*from[i], *to[i], SUBPIXEL / 2, SUBPIXEL / 2));
+        }
+        const int64_t step = Fixed(nearX);
+
+        const int64_t last = side - 1;
         const int64_t x0 = std::max<int64_t>(0, std::min({a.sx, b.sx, d.sx}) / SUBPIXEL);
         const int64_t x1 = std::min<int64_t>(last, std::max({a.sx, b.sx, d.sx}) / SUBPIXEL);
         const int64_t y0 = std::max<int64_t>(0, std::min({a.sy, b.sy, d.sy}) / SUBPIXEL);
         const int64_t y1 = std::min<int64_t>(last, std::max({a.sy, b.sy, d.sy}) / SUBPIXEL);
-        const int64_t bias[3] = {TopLeft(b, d) ? 0 : -1, TopLeft(d, a) ? 0 : -1, TopLeft(a, b) ? 0 : -1};
         for (int64_t y = y0; y <= y1; ++y) {
             const int64_t py = y * SUBPIXEL + SUBPIXEL / 2;
-            for (int64_t x = x0; x <= x1; ++x) {
-                const int64_t px = x * SUBPIXEL + SUBPIXEL / 2;
-                const int64_t w[3] = {Edge(b, d, px, py), Edge(d, a, px, py), Edge(a, b, px, py)};
-                if (w[0] + bias[0] < 0 || w[1] + bias[1] < 0 || w[2] + bias[2] < 0) continue;
-                Fill(size_t(y) * size_t(samples.side) + size_t(x), c, w, double(area));
+            // Each edge's test is linear in x along the row: the samples
+            // inside are one span, worked out exactly, so a long thin face
+            // costs its rows, not its bounding box.
+            int64_t first = x0, past = x1 + 1;
+            for (int e = 0; e < 3 && first < past; ++e) {
+                // Edge + bias at sample x is start - slope * x.
+                const int64_t slope = (to[e]->sy - from[e]->sy) * SUBPIXEL;
+                const int64_t start = Edge(*from[e], *to[e], SUBPIXEL / 2, py) + bias[e];
+                if (slope > 0) past = std::min(past, FloorDivide(start, slope) + 1);
+                else if (slope < 0) first = std::max(first, -FloorDivide(start, -slope));
+                else if (start < 0) past = first;
+            }
+            if (first >= past) continue;
+            // Started inside the face, where the plane holds its true value.
+            int64_t near = Fixed(nearAt0 + nearY * double(y) + nearX * double(first));
+            const size_t row = size_t(y) * size_t(side);
+            for (int64_t x = first; x < past; ++x, near += step) {
+                const size_t at = row + size_t(x);
+                if (near > nearness[at] || (near == nearness[at] && triangles[face[at]] < t)) {
+                    nearness[at] = near;
+                    face[at] = f;
+                }
             }
         }
     }
 
 private:
-    void Fill(size_t at, const Corners& c, const int64_t w[3], double area) {
-        // Depth and every attribute interpolated as the perspective has it.
-        double weight[3];
-        double inverseDepth = 0;
+    int side;
+    const std::vector<Projected>& projected;
+    const std::vector<Triangle>& triangles;
+    std::vector<int64_t> nearness;  // in NEARNESS_ONE units; NOTHING where nothing is drawn
+    std::vector<uint32_t> face;     // the triangle drawn there
+};
+
+// The lit skin over the model's faces, a sample at a time.
+class Painter {
+public:
+    Painter(const Skin* skin_, const std::vector<Projected>& projected_, const std::vector<Triangle>& triangles_)
+        : skin(skin_), projected(projected_), triangles(triangles_) {}
+
+    // R, G and B of face f at px, py on the sample grid, in SUBPIXEL units.
+    std::array<uint32_t, 3> Colour(uint32_t f, int64_t px, int64_t py) const {
+        const Triangle& t = triangles[f];
+        const Projected* p[3] = {&projected[t.vertex[0]], &projected[t.vertex[1]], &projected[t.vertex[2]]};
+        const int64_t w[3] = {Edge(*p[1], *p[2], px, py), Edge(*p[2], *p[0], px, py), Edge(*p[0], *p[1], px, py)};
+        // The skin and the light interpolated as the perspective has them.
+        double weight[3], sum = 0;
         for (int i = 0; i < 3; ++i) {
-            weight[i] = double(w[i]) / area * c[i].at->inverseDepth;
-            inverseDepth += weight[i];
+            weight[i] = double(w[i]) * p[i]->nearness;
+            sum += weight[i];
         }
-        const auto depth = float(inverseDepth);
-        if (depth < samples.depth[at]) return;
-        double u = 0, v = 0;
-        Vector normal = {0, 0, 0};
+        double u = 0, v = 0, light = 0;
         for (int i = 0; i < 3; ++i) {
-            const double share = weight[i] / inverseDepth;
-            u += share * c[i].uv->u;
-            v += share * c[i].uv->v;
-            for (int k = 0; k < 3; ++k) normal[size_t(k)] += share * c[i].normal[size_t(k)];
+            const double share = weight[i] / sum;
+            u += share * t.uv[size_t(i)].u;
+            v += share * t.uv[size_t(i)].v;
+            light += share * p[i]->light;
         }
-        // A surface seen from behind (the inside of an open model) is lit
-        // on the side the eye sees. This goes by the smooth normal, not the
-        // face's winding, so that a sliver folded over by the file's coarse
-        // vertex grid shades as the surface around it.
-        if (Dot(normal, toEye) < 0) normal = Scaled(normal, -1.0);
-        const double length = std::sqrt(Dot(normal, normal));
-        const double facing = length > 0 ? std::max(0.0, Dot(normal, light) / length) : 0.0;
-        samples.Put(at, depth, Shade(Texel(skin, u, v), AMBIENT + DIFFUSE * facing));
+        const std::array<uint32_t, 3> texel = Texel(u, v);
+        std::array<uint32_t, 3> lit;
+        for (size_t k = 0; k < 3; ++k) lit[k] = std::min<uint32_t>(255, uint32_t(double(texel[k]) * light + 0.5));
+        return lit;
     }
 
-    Samples& samples;
+private:
+    // The texel at u, v (fractions of the skin, repeating), nearest.
+    std::array<uint32_t, 3> Texel(double u, double v) const {
+        if (skin == nullptr) return {UNTEXTURED, UNTEXTURED, UNTEXTURED};
+        const auto wrap = [](double t, int32_t extent) {
+            // The file places corners on texel edges, so a face along an
+            // edge interpolates to it give or take rounding: a little nudge
+            // keeps it on the texel that starts there, as the game samples it.
+            const double scaled = std::floor(t * extent + TEXEL_NUDGE);
+            // Far outside the skin (a hostile coordinate) reads its first texel.
+            if (!(std::fabs(scaled) < 1e9)) return int64_t(0);
+            const int64_t i = int64_t(scaled) % extent;
+            return i < 0 ? i + extent : i;
+        };
+        const _COLOR& c = skin->pixels[size_t(wrap(v, skin->height) * skin->width + wrap(u, skin->width))];
+        return {c.r, c.g, c.b};
+    }
+
     const Skin* skin;
-    Vector toEye;
-    Vector light;
+    const std::vector<Projected>& projected;
+    const std::vector<Triangle>& triangles;
 };
 
 // Each pixel the mean of its samples: coverage as alpha, the colour of what
-// covers it.
-std::vector<uint8_t> Resolve(const Samples& samples, int size) {
+// covers it. A pixel inside one face takes that face's colour at its centre,
+// a texel as sharp as the game's.
+std::vector<uint8_t> Resolve(const Samples& samples, const Painter& painter, int size) {
     std::vector<uint8_t> rgba(size_t(size) * size_t(size) * 4, 0);
     constexpr uint32_t PER_PIXEL = SAMPLES * SAMPLES;
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) {
-            uint32_t covered = 0, sum[3] = {};
+            size_t at[PER_PIXEL];
+            uint32_t covered = 0;
+            bool oneFace = true;
             for (int j = 0; j < SAMPLES; ++j) {
                 for (int i = 0; i < SAMPLES; ++i) {
-                    const size_t at = size_t(y * SAMPLES + j) * size_t(samples.side) + size_t(x * SAMPLES + i);
-                    if (samples.depth[at] == 0) continue;
-                    ++covered;
-                    for (int k = 0; k < 3; ++k) sum[k] += samples.rgb[at] >> (16 - 8 * k) & 0xFF;
+                    const size_t sample = size_t(y * SAMPLES + j) * size_t(samples.Side()) + size_t(x * SAMPLES + i);
+                    if (!samples.Covered(sample)) continue;
+                    oneFace = oneFace && (covered == 0 || samples.Face(sample) == samples.Face(at[0]));
+                    at[covered++] = sample;
                 }
             }
             if (covered == 0) continue;
             uint8_t* pixel = &rgba[(size_t(y) * size_t(size) + size_t(x)) * 4];
-            for (int k = 0; k < 3; ++k) pixel[k] = uint8_t((sum[k] + covered / 2) / covered);
             pixel[3] = uint8_t((covered * 255 + PER_PIXEL / 2) / PER_PIXEL);
+            if (covered == PER_PIXEL && oneFace) {
+                const int64_t centre = SAMPLES * SUBPIXEL / 2;
+                const std::array<uint32_t, 3> colour =
+                    painter.Colour(samples.Face(at[0]), x * SAMPLES * SUBPIXEL + centre, y * SAMPLES * SUBPIXEL + centre);
+                for (size_t k = 0; k < 3; ++k) pixel[k] = uint8_t(colour[k]);
+                continue;
+            }
+            uint32_t sum[3] = {};
+            for (uint32_t s = 0; s < covered; ++s) {
+                const auto sx = int64_t(at[s] % size_t(samples.Side())), sy = int64_t(at[s] / size_t(samples.Side()));
+                const std::array<uint32_t, 3> colour =
+                    painter.Colour(samples.Face(at[s]), sx * SUBPIXEL + SUBPIXEL / 2, sy * SUBPIXEL + SUBPIXEL / 2);
+                for (size_t k = 0; k < 3; ++k) sum[k] += colour[k];
+            }
+            for (size_t k = 0; k < 3; ++k) pixel[k] = uint8_t((sum[k] + covered / 2) / covered);
         }
     }
     return rgba;
 }
 
+const Skin* FirstSkin(const ReceivedModel& model) {
+    if (model.skins.empty()) return nullptr;
+    const Skin& skin = model.skins[0];
+    if (skin.width <= 0 || skin.height <= 0 || skin.pixels.empty() ||
+        uint64_t(skin.pixels.size()) != uint64_t(skin.width) * uint64_t(skin.height))
+        return nullptr;
+    return &skin;
+}
+
+// The picture's vertices and faces: each drawn vertex projected onto the
+// sample grid and lit, each face with some area there made a triangle.
+class Scene {
+public:
+    Scene(const ExportMesh& mesh, const Pose& rest, int side) : projected(mesh.vertexCount) {
+        const std::vector<Vec3>& positions = rest.positions;
+        // What is drawn: faces whose corners are all at finite places.
+        std::vector<bool> drawn(mesh.vertexCount, false);
+        Vector low = {std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity(),
+                      std::numeric_limits<double>::infinity()};
+        Vector high = Scaled(low, -1.0);
+        for (const ExportFace& face : mesh.faces) {
+            if (!Finite(positions[face[0].vertex]) || !Finite(positions[face[1].vertex]) ||
+                !Finite(positions[face[2].vertex]))
+                continue;
+            for (const ExportCorner& corner : face) {
+                drawn[corner.vertex] = true;
+                for (size_t k = 0; k < 3; ++k) {
+                    low[k] = std::min(low[k], double(positions[corner.vertex][k]));
+                    high[k] = std::max(high[k], double(positions[corner.vertex][k]));
+                }
+            }
+        }
+        if (!Project(positions, drawn, low, high, side)) return;
+        Light(mesh, rest, drawn);
+        for (const ExportFace& face : mesh.faces)
+            if (drawn[face[0].vertex] && drawn[face[1].vertex] && drawn[face[2].vertex]) Add(mesh, face);
+    }
+
+    std::vector<Projected> projected;
+    std::vector<Triangle> triangles;
+
+private:
+    // Every drawn vertex onto the sample grid, framed: the larger of the
+    // model's width and height fills the picture but for the margins, and the
+    // model stands in its middle. False where nothing has any size.
+    bool Project(const std::vector<Vec3>& positions, const std::vector<bool>& drawn, const Vector& low,
+                 const Vector& high, int side) {
+        const Vector centre = Scaled({low[0] + high[0], low[1] + high[1], low[2] + high[2]}, 0.5);
+        const Vector extent = {high[0] - low[0], high[1] - low[1], high[2] - low[2]};
+        const double radius = std::sqrt(Dot(extent, extent)) / 2;
+        if (!(radius > 0) || !std::isfinite(radius)) return false;
+
+        // Every vertex lies beyond the bounding sphere's near side, so its
+        // depth is at least two radii.
+        const Vector forward = Scaled(toEye, -1.0);
+        const Vector right = Normalised(Cross(forward, {0, 1, 0}));
+        const Vector up = Cross(right, forward);
+        const Vector eye = {centre[0] + toEye[0] * radius * EYE_DISTANCE, centre[1] + toEye[1] * radius * EYE_DISTANCE,
+                            centre[2] + toEye[2] * radius * EYE_DISTANCE};
+        double left = std::numeric_limits<double>::infinity(), bottom = left, rightmost = -left, top = -left;
+        for (size_t v = 0; v < projected.size(); ++v) {
+            if (!drawn[v]) continue;
+            const Vector q = {positions[v][0] - eye[0], positions[v][1] - eye[1], positions[v][2] - eye[2]};
+            const double depth = Dot(q, forward);
+            Projected& p = projected[v];
+            p.x = Dot(q, right) / depth;
+            p.y = Dot(q, up) / depth;
+            p.nearness = 2 * radius / depth;
+            left = std::min(left, p.x);
+            rightmost = std::max(rightmost, p.x);
+            bottom = std::min(bottom, p.y);
+            top = std::max(top, p.y);
+        }
+        const double span = std::max(rightmost - left, top - bottom);
+        const double scale = side * (1 - 2 * MARGIN) / span * SUBPIXEL;
+        if (!(span > 0) || !std::isfinite(scale)) return false;
+        const double middleX = (left + rightmost) / 2, middleY = (bottom + top) / 2;
+        for (size_t v = 0; v < projected.size(); ++v) {
+            if (!drawn[v]) continue;
+            Projected& p = projected[v];
+            p.sx = int64_t(std::floor(double(side * SUBPIXEL) / 2 + (p.x - middleX) * scale + 0.5));
+            p.sy = int64_t(std::floor(double(side * SUBPIXEL) / 2 - (p.y - middleY) * scale + 0.5));
+        }
+        return true;
+    }
+
+    // Each vertex lit by its smooth normal, as the game lights a vertex. A
+    // surface seen from behind (the inside of an open model) is lit on the
+    // side the eye sees.
+    void Light(const ExportMesh& mesh, const Pose& rest, const std::vector<bool>& drawn) {
+        // Worked out here for the rest pose when the export leaves them out.
+        std::vector<Vec3> own;
+        if (!mesh.HasNormals()) {
+            NormalSums sums;
+            SmoothNormals(mesh.vertexCount, mesh.poses).Of(rest.positions.data(), mesh.faces, sums, own);
+        }
+        const std::vector<Vec3>& normals = mesh.HasNormals() ? rest.normals : own;
+        const Vector light = Normalised(LIGHT_DIRECTION);
+        for (size_t v = 0; v < projected.size(); ++v) {
+            if (!drawn[v]) continue;
+            Vector normal = {normals[v][0], normals[v][1], normals[v][2]};
+            if (Dot(normal, toEye) < 0) normal = Scaled(normal, -1.0);
+            projected[v].light = AMBIENT + DIFFUSE * std::max(0.0, Dot(normal, light));
+        }
+    }
+
+    void Add(const ExportMesh& mesh, const ExportFace& face) {
+        size_t first = 0;
+        for (size_t i = 1; i < 3; ++i)
+            if (face[i].vertex < face[first].vertex) first = i;
+        Triangle t{};
+        for (size_t i = 0; i < 3; ++i) {
+            const ExportCorner& corner = face[(first + i) % 3];
+            t.vertex[i] = corner.vertex;
+            t.uv[i] = mesh.texcoords[corner.texcoord];
+        }
+        const Projected &a = projected[t.vertex[0]], &b = projected[t.vertex[1]], &c = projected[t.vertex[2]];
+        t.area = Edge(a, b, c.sx, c.sy);
+        if (t.area == 0) return;
+        if (t.area < 0) {
+            std::swap(t.vertex[1], t.vertex[2]);
+            std::swap(t.uv[1], t.uv[2]);
+            t.area = -t.area;
+        }
+        triangles.push_back(t);
+    }
+
+    const Vector toEye = Normalised(EYE_DIRECTION);
+};
+
 }  // namespace
 
 std::vector<uint8_t> DrawThumbnail(const ReceivedModel& model, const ExportMesh& mesh, const Pose& rest, int size) {
     const int side = size * SAMPLES;
-    Samples samples(side);
-    const std::vector<Vec3>& positions = rest.positions;
-
-    // The bounds of what is drawn: the corners of faces at finite places.
-    std::vector<bool> drawn(mesh.vertexCount, false);
-    Vector low = {std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity(),
-                  std::numeric_limits<double>::infinity()};
-    Vector high = Scaled(low, -1.0);
-    for (const ExportFace& face : mesh.faces) {
-        if (!Finite(positions[face[0].vertex]) || !Finite(positions[face[1].vertex]) ||
-            !Finite(positions[face[2].vertex]))
-            continue;
-        for (const ExportCorner& corner : face) {
-            drawn[corner.vertex] = true;
-            for (size_t k = 0; k < 3; ++k) {
-                low[k] = std::min(low[k], double(positions[corner.vertex][k]));
-                high[k] = std::max(high[k], double(positions[corner.vertex][k]));
-            }
-        }
-    }
-    const Vector centre = Scaled({low[0] + high[0], low[1] + high[1], low[2] + high[2]}, 0.5);
-    const Vector extent = {high[0] - low[0], high[1] - low[1], high[2] - low[2]};
-    const double radius = std::sqrt(Dot(extent, extent)) / 2;
-    if (!(radius > 0) || !std::isfinite(radius)) return Resolve(samples, size);
-
-    // The eye's frame: forward, right and up.
-    const Vector toEye = Normalised(EYE_DIRECTION);
-    const Vector forward = Scaled(toEye, -1.0);
-    const Vector right = Normalised(Cross(forward, {0, 1, 0}));
-    const Vector up = Cross(right, forward);
-    const Vector eye = {centre[0] + toEye[0] * radius * EYE_DISTANCE, centre[1] + toEye[1] * radius * EYE_DISTANCE,
-                        centre[2] + toEye[2] * radius * EYE_DISTANCE};
-
-    // Every drawn vertex on the picture plane; every one lies beyond the
-    // bounding sphere's near side, so its depth is at least two radii.
-    std::vector<Projected> projected(mesh.vertexCount);
-    double left = std::numeric_limits<double>::infinity(), bottom = left, rightmost = -left, top = -left;
-    for (size_t v = 0; v < mesh.vertexCount; ++v) {
-        if (!drawn[v]) continue;
-        const Vector q = {positions[v][0] - eye[0], positions[v][1] - eye[1], positions[v][2] - eye[2]};
-        const double depth = Dot(q, forward);
-        Projected& p = projected[v];
-        p = {Dot(q, right) / depth, Dot(q, up) / depth, 1.0 / depth};
-        left = std::min(left, p.x);
-        rightmost = std::max(rightmost, p.x);
-        bottom = std::min(bottom, p.y);
-        top = std::max(top, p.y);
-    }
-    // Framed: the larger of the model's width and height fills the picture
-    // but for the margins, and the model stands in its middle.
-    const double span = std::max(rightmost - left, top - bottom);
-    if (!(span > 0) || !std::isfinite(span)) return Resolve(samples, size);
-    const double scale = side * (1 - 2 * MARGIN) / span * SUBPIXEL;
-    if (!std::isfinite(scale)) return Resolve(samples, size);
-    const double middleX = (left + rightmost) / 2, middleY = (bottom + top) / 2;
-    for (size_t v = 0; v < mesh.vertexCount; ++v) {
-        if (!drawn[v]) continue;
-        Projected& p = projected[v];
-        p.sx = int64_t(std::floor(side * SUBPIXEL / 2.0 + (p.x - middleX) * scale + 0.5));
-        p.sy = int64_t(std::floor(side * SUBPIXEL / 2.0 - (p.y - middleY) * scale + 0.5));
-    }
-
-    // The smooth normals of the rest pose, worked out here when the export
-    // leaves them out.
-    std::vector<Vec3> ownNormals;
-    if (!mesh.HasNormals()) {
-        NormalSums sums;
-        SmoothNormals(mesh.vertexCount, mesh.poses).Of(positions.data(), mesh.faces, sums, ownNormals);
-    }
-    const std::vector<Vec3>& normals = mesh.HasNormals() ? rest.normals : ownNormals;
-
-    const Skin* skin = model.skins.empty() ? nullptr : &model.skins[0];
-    if (skin != nullptr && (skin->width <= 0 || skin->height <= 0 || skin->pixels.empty() ||
-                            uint64_t(skin->pixels.size()) != uint64_t(skin->width) * uint64_t(skin->height)))
-        skin = nullptr;
-    Rasteriser rasteriser(samples, skin, toEye, Normalised(LIGHT_DIRECTION));
-    for (const ExportFace& face : mesh.faces) {
-        if (!drawn[face[0].vertex] || !drawn[face[1].vertex] || !drawn[face[2].vertex]) continue;
-        Rasteriser::Corners corners;
-        for (size_t i = 0; i < 3; ++i) {
-            const Vec3& n = normals[face[i].vertex];
-            corners[i] = {&projected[face[i].vertex], &mesh.texcoords[face[i].texcoord], {n[0], n[1], n[2]}};
-        }
-        rasteriser.Draw(corners);
-    }
-    return Resolve(samples, size);
+    const Scene scene(mesh, rest, side);
+    Samples samples(side, scene.projected, scene.triangles);
+    for (size_t f = 0; f < scene.triangles.size(); ++f) samples.Draw(uint32_t(f));
+    return Resolve(samples, Painter(FirstSkin(model), scene.projected, scene.triangles), size);
 }
