@@ -49,7 +49,7 @@ for model in small medium large; do
   awk -v m="$model" -v ps="$plain_s" -v pk="$plain_kb" -v es="$export_s" -v ek="$export_kb" -v ws="$write_s" \
     -v g="$glb" -v f="$flat" -v t="$thumb_ms" 'BEGIN {
       printf "%-8s %9.2f %10.1f %9.2f %10.1f %8.2f %6.2f %9.1f %8.1f %14.1f %9.1f %7.1f\n", m, ps, pk / 1024, es,
-        ek / 1024, ws, es / (ps + ws), (ek - pk) / 1024, g / 1048576, f / 1048576, t, es > 0 ? t / 10 / es : 0 }'
+        ek / 1024, ws, es / (ps + ws), (ek - pk) / 1024, g / 1048576, f / 1048576, t, (es > 0 ? t / 10 / es : 0) }'
 done
 
 # Many models in one run: an archive of the generated models and 20 copies of

@@ -20,7 +20,25 @@ function(convert expected_status)
     message(FATAL_ERROR "${ARGN}: exit ${status}, expected ${expected_status}\n${out}\n${err}")
   endif()
   set(out "${out}" PARENT_SCOPE)
+  set(err "${err}" PARENT_SCOPE)
 endfunction()
+
+# A command line that is wrong: exit 2, the parser's word for it, nothing
+# written; help: exit 0. Options begin with '-' only, so a path that begins
+# with '/' is a path on Windows too.
+foreach(arguments "--no-such-option;models" "models;--export-thumbnail;5000;--export;../out/none"
+        "models;--export-normals;flat;--export;../out/none" "models;--export")
+  convert(2 ${arguments})
+endforeach()
+if(EXISTS ${WORK}/out/none)
+  message(FATAL_ERROR "a wrong command line wrote into its export folder")
+endif()
+convert(0 --help)
+expect("--export-thumbnail")
+convert(1 /no-such-folder/ogre.mdl --export ../out/none)
+if("${out}${err}" MATCHES "not expected")
+  message(FATAL_ERROR "a path that begins with / was taken for an option:\n${out}${err}")
+endif()
 
 # A plug-in that cannot be loaded: exit 2, before any model.
 convert(2 --plugin no-such-module models --export ../out/none)

@@ -295,6 +295,9 @@ int ConvertOne(ConverterHost& host, const std::string& file, const std::string& 
 int ConverterMain(const std::vector<std::string>& arguments) {
     CLI::App app{"Imports model files through the plug-in and reports what the host received; converts them "
                  "to glTF and OBJ with --export. FILE may name models, folders of models and .pak archives."};
+    // Options begin with '-' on every platform: on Windows, /Models/ogre.mdl
+    // is a path like any other.
+    app.allow_windows_style_options(false);
     Options options;
     std::string pluginPath = DefaultPluginPath().u8string();
     std::string interpolation = "step";
@@ -330,7 +333,9 @@ int ConverterMain(const std::vector<std::string>& arguments) {
     try {
         app.parse(int(argv.size()), argv.data());
     } catch (const CLI::ParseError& error) {
-        return app.exit(error);
+        // Help asked for is a success; any other fault of the command line
+        // is exit 2, whatever the parser numbers it.
+        return app.exit(error) == 0 ? 0 : 2;
     }
     options.exportOptions.interpolation = interpolation == "linear" ? Interpolation::Linear : Interpolation::Step;
     options.exportOptions.normals = normals == "smooth";
