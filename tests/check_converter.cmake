@@ -40,6 +40,20 @@ if("${out}${err}" MATCHES "not expected")
   message(FATAL_ERROR "a path that begins with / was taken for an option:\n${out}${err}")
 endif()
 
+# A failure is reported as itself, whatever was noted before it: the model
+# without frames is noted as having no mesh, then its GLB cannot be written.
+file(MAKE_DIRECTORY ${WORK}/in/export_models)
+execute_process(COMMAND ${MAKE_MODELS} ${WORK}/in/export_models RESULT_VARIABLE status)
+file(MAKE_DIRECTORY ${WORK}/out/notes/no_frames/model.glb)
+convert(1 export_models/no_frames.mdl export_models/seam.mdl --export ../out/notes)
+expect("1 converted, 0 refused, 1 failed\n")
+if(NOT out MATCHES "\nfailed export_models/no_frames.mdl: cannot write [^\n]*model.glb: [^\n]+")
+  message(FATAL_ERROR "the failed write is not the reason given:\n${out}")
+endif()
+if(NOT WRAPPER)
+  expect("no_frames/model.glb: Is a directory\n")
+endif()
+
 # A plug-in that cannot be loaded: exit 2, before any model.
 convert(2 --plugin no-such-module models --export ../out/none)
 if(EXISTS ${WORK}/out/none)

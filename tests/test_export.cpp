@@ -32,11 +32,11 @@ public:
         char pattern[] = "/tmp/mdlexport.XXXXXX";
         folder = mkdtemp(pattern);
         report = harness.Import(model);
-        std::ostringstream errors;
+        ExportMessages said;
         ExportOptions options;
         options.interpolation = interpolation;
-        written = ExportScene(ReceiveModel(report), folder, options, errors);
-        messages = errors.str();
+        written = ExportScene(ReceiveModel(report), folder, options, said);
+        messages = said.Lines();
         std::string error;
         std::string warning;
         if (fs::exists(folder + "/model.glb"))
@@ -355,9 +355,9 @@ TEST(Export, RunsWholeOnEveryFileOfTheFuzzCorpus) {
         const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         const ImportCapture capture = harness.Import(bytes);
         const ReceivedModel model = ReceiveModel(capture);
-        std::ostringstream errors;
-        EXPECT_EQ(ExportScene(model, OutputFolder::Nowhere(errors), options), model.Succeeded())
-            << entry.path() << ": " << errors.str();
+        ExportMessages messages;
+        EXPECT_EQ(ExportScene(model, OutputFolder::Nowhere(messages), options), model.Succeeded())
+            << entry.path() << ": " << messages.Lines();
     }
 }
 

@@ -87,8 +87,8 @@ struct ReadBack {
         const ImportCapture capture = harness.Import(model);
         ExportOptions options;
         options.normals = normals;
-        std::ostringstream errors;
-        written = ExportScene(ReceiveModel(capture), folder, options, errors);
+        ExportMessages messages;
+        written = ExportScene(ReceiveModel(capture), folder, options, messages);
         std::string error, warning;
         loaded = tinygltf::TinyGLTF().LoadBinaryFromFile(&gltf, &error, &warning, folder + "/model.glb");
         if (!loaded) return;

@@ -200,11 +200,11 @@ TEST(Thumbnail, IsWrittenBesideTheModelAtTheSizeAsked) {
         const fs::path folder = mkdtemp(pattern);
         PluginHarness harness;
         const ImportCapture capture = harness.Import(c.model);
-        std::ostringstream errors;
+        ExportMessages messages;
         ExportOptions options;
         options.thumbnail = c.size;
-        EXPECT_TRUE(ExportScene(ReceiveModel(capture), folder, options, errors)) << errors.str();
-        EXPECT_NE(errors.str().find(c.note), std::string::npos) << errors.str();
+        EXPECT_TRUE(ExportScene(ReceiveModel(capture), folder, options, messages)) << messages.Lines();
+        EXPECT_NE(messages.Lines().find(c.note), std::string::npos) << messages.Lines();
         const fs::path file = folder / "thumbnail.png";
         ASSERT_EQ(fs::exists(file), c.expected > 0);
         if (c.expected > 0) {

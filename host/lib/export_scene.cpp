@@ -41,7 +41,7 @@ bool WriteFiles(const ReceivedModel& model, const OutputFolder& folder, const Ex
     }
     if (options.thumbnail <= 0) return true;
     if (!mesh.HasFaces()) {
-        folder.Errors() << "mdlhost: the model has no mesh, so there is no " << Shown(folder.Root() / THUMBNAIL) << "\n";
+        folder.Messages().Note("the model has no mesh, so there is no " + Shown(folder.Root() / THUMBNAIL));
         return true;
     }
     OutputFile thumbnail(folder, THUMBNAIL);
@@ -54,17 +54,16 @@ bool WriteFiles(const ReceivedModel& model, const OutputFolder& folder, const Ex
 }  // namespace
 
 bool ExportScene(const ReceivedModel& model, const OutputFolder& folder, const ExportOptions& options) {
-    std::ostream& errors = folder.Errors();
+    ExportMessages& messages = folder.Messages();
     if (!model.Succeeded()) {
-        errors << "mdlhost: the import failed, so nothing is exported\n";
+        messages.Fail("the import failed, so nothing is exported");
         return false;
     }
     bool ok = false;
     try {
         ok = WriteFiles(model, folder, options);
     } catch (const std::bad_alloc&) {
-        errors << "mdlhost: not enough memory for the export\n";
+        messages.Fail("not enough memory for the export");
     }
-    if (!ok) errors << "mdlhost: the export is incomplete\n";
-    return ok;
+    return ok && !messages.Failed();
 }

@@ -19,12 +19,12 @@ struct ExportOptions {
 
 // Writes model.glb, model.obj with model.mtl and one PNG per skin (see the
 // writers), and thumbnail.png into the folder; every file whole or not at all. A failed
-// import writes nothing. False, with the reason on the folder's errors, when
-// the import failed or a file cannot be written; the export stops at the
-// first file that fails.
+// import writes nothing. False, with the reason as the folder's messages'
+// failure, when the import failed or a file cannot be written; the export
+// stops at the first file that fails. Notes go to the messages too.
 bool ExportScene(const ReceivedModel& model, const OutputFolder& folder, const ExportOptions& options);
 
 inline bool ExportScene(const ReceivedModel& model, const std::filesystem::path& directory,
-                        const ExportOptions& options, std::ostream& errors) {
-    return ExportScene(model, OutputFolder(directory, errors), options);
+                        const ExportOptions& options, ExportMessages& messages) {
+    return ExportScene(model, OutputFolder(directory, messages), options);
 }

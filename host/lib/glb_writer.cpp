@@ -272,14 +272,14 @@ void GlbWriter::WriteVectors(const std::vector<Vec3>& values, const std::vector<
 bool GlbWriter::Begin(const OutputFolder& folder, const Pose& rest) {
     const std::filesystem::path name = "model.glb";
     const auto refuse = [&](const std::string& reason) {
-        folder.Errors() << "mdlhost: cannot write " << Shown(folder.Root() / name) << ": " << reason << "\n";
+        folder.Messages().Fail("cannot write " + Shown(folder.Root() / name) + ": " + reason);
         return false;
     };
     if (!hasMesh) {
-        folder.Errors() << "mdlhost: the model has no " << (mesh.vertexCount == 0 ? "frames" : "triangles") << ", so "
-                        << Shown(folder.Root() / name) << " holds its skins and no mesh\n";
+        folder.Messages().Note(std::string("the model has no ") + (mesh.vertexCount == 0 ? "frames" : "triangles") +
+                               ", so " + Shown(folder.Root() / name) + " holds its skins and no mesh");
     }
-    errors = &folder.Errors();
+    messages = &folder.Messages();
     PlanBuffer();
     Layout& plan = *layout;
     if (plan.size > GLB_LARGEST) return refuse(TEXT_TOO_LARGE);
@@ -364,8 +364,8 @@ bool GlbWriter::AddTarget(const Pose& pose) {
 bool GlbWriter::Finish() {
     // The header promised every target: a file with fewer is never named.
     if (hasMesh && layout->written != layout->targets) {
-        *errors << "mdlhost: model.glb: " << layout->written << " of " << layout->targets
-                << " morph targets written\n";
+        messages->Fail("model.glb: " + std::to_string(layout->written) + " of " + std::to_string(layout->targets) +
+                       " morph targets written");
         return false;
     }
     return file->Commit();

@@ -49,7 +49,7 @@ private:
     const bool hasMesh;
     std::unique_ptr<Layout> layout;
     std::unique_ptr<OutputFile> file;
-    std::ostream* errors = nullptr;  // the folder's, from Begin
+    ExportMessages* messages = nullptr;  // the folder's, from Begin
     const Pose* restPose = nullptr;
     std::vector<float> scratch;
 };

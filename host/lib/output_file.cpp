@@ -31,6 +31,13 @@ std::string SystemReason(int error) { return std::generic_category().message(err
 
 std::string Shown(const fs::path& path) { return path.u8string(); }
 
+std::string ExportMessages::Lines() const {
+    std::string lines;
+    for (const std::string& note : notes) lines += note + "\n";
+    if (Failed()) lines += failure + "\n";
+    return lines;
+}
+
 fs::path PartialName(const fs::path& path) {
     fs::path partial = path;
     partial += "." + std::to_string(getpid()) + ".partial";
@@ -43,12 +50,12 @@ bool OutputFolder::Create(const fs::path& relative) const {
     std::error_code error;
     fs::create_directories(folder, error);
     if (!error) return true;
-    errors << "mdlhost: cannot create " << Shown(folder) << ": " << error.message() << "\n";
+    messages.Fail("cannot create " + Shown(folder) + ": " + error.message());
     return false;
 }
 
 OutputFile::OutputFile(const OutputFolder& folder, const fs::path& relative)
-    : errors(folder.Errors()), buffer(new char[BUFFER_SIZE]) {
+    : messages(folder.Messages()), buffer(new char[BUFFER_SIZE]) {
     setp(buffer.get(), buffer.get() + BUFFER_SIZE);
     if (folder.Discards()) return;
     path = folder.Root() / relative;
@@ -71,7 +78,7 @@ OutputFile::~OutputFile() {
 }
 
 bool OutputFile::Fail(const std::string& reason) {
-    if (!failed) errors << "mdlhost: cannot write " << Shown(path) << ": " << reason << "\n";
+    if (!failed) messages.Fail("cannot write " + Shown(path) + ": " + reason);
     failed = true;
     return false;
 }

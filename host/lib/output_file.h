@@ -12,24 +12,44 @@
 #include <ostream>
 #include <streambuf>
 #include <string>
+#include <vector>
+
+// What an export has to say besides its files: notes (a model without a
+// mesh) apart from its failure, the first thing that went wrong with the
+// file and the system's reason. Neither names the program: the program adds
+// its name where it prints them.
+struct ExportMessages {
+    std::vector<std::string> notes;
+    std::string failure;  // empty while everything held
+
+    void Note(std::string text) { notes.push_back(std::move(text)); }
+    // Keeps the first: what fails after it follows from it.
+    void Fail(std::string text) {
+        if (failure.empty()) failure = std::move(text);
+    }
+    bool Failed() const { return !failure.empty(); }
+    // The notes, then the failure, a line each.
+    std::string Lines() const;
+};
 
 // Where the files go: a folder on disk, or nowhere (every write succeeds and
 // nothing is created), so that the whole export can run without a disk.
 class OutputFolder {
 public:
-    OutputFolder(std::filesystem::path root_, std::ostream& errors_) : root(std::move(root_)), errors(errors_) {}
-    static OutputFolder Nowhere(std::ostream& errors) { return OutputFolder({}, errors); }
+    OutputFolder(std::filesystem::path root_, ExportMessages& messages_)
+        : root(std::move(root_)), messages(messages_) {}
+    static OutputFolder Nowhere(ExportMessages& messages) { return OutputFolder({}, messages); }
 
     bool Discards() const { return root.empty(); }
     const std::filesystem::path& Root() const { return root; }
-    std::ostream& Errors() const { return errors; }
+    ExportMessages& Messages() const { return messages; }
 
     // Creates the folder, or relative folder under it, with its parents.
     bool Create(const std::filesystem::path& relative = {}) const;
 
 private:
     std::filesystem::path root;
-    std::ostream& errors;
+    ExportMessages& messages;
 };
 
 // A path as a message shows it.
@@ -70,7 +90,7 @@ private:
     bool Put(const char* bytes, size_t size);
     bool Fail(const std::string& reason);
 
-    std::ostream& errors;
+    ExportMessages& messages;
     std::filesystem::path path;     // empty when the folder discards
     std::filesystem::path partial;
     std::unique_ptr<std::FILE, Closer> file;

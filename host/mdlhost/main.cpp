@@ -7,7 +7,6 @@
 #include <iostream>
 #include <random>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -135,11 +134,12 @@ void ChooseOutputFolders(std::vector<ModelSource>& models) {
     }
 }
 
-// The export's first complaint, without the program's name.
-std::string FirstLine(const std::string& messages) {
-    std::string line = messages.substr(0, messages.find('\n'));
-    const std::string prefix = "mdlhost: ";
-    return line.rfind(prefix, 0) == 0 ? line.substr(prefix.size()) : line;
+// The export's notes and failure as mdlhost prints them, under its name.
+void PrintMessages(const ExportMessages& messages, bool imported) {
+    for (const std::string& note : messages.notes) std::cerr << "mdlhost: " << note << "\n";
+    if (!messages.Failed()) return;
+    std::cerr << "mdlhost: " << messages.failure << "\n";
+    if (imported) std::cerr << "mdlhost: the export is incomplete\n";
 }
 
 // An archive entry as a file of its own for the plug-in, removed afterwards.
@@ -156,11 +156,11 @@ public:
         }
         std::random_device random;
         const fs::path name = "mdlhost-" + std::to_string(random()) + "-" + std::to_string(random()) + ".mdl";
-        std::ostringstream messages;
+        ExportMessages messages;
         OutputFile file(OutputFolder(folder, messages), name);
         file.Write(bytes.data(), bytes.size());
         if (!file.Commit()) {
-            error = FirstLine(messages.str());
+            error = messages.failure;
             return;
         }
         path = folder / name;
@@ -201,11 +201,11 @@ Result Convert(ConverterHost& host, const ModelSource& source, const Options& op
     if (!model.Succeeded()) return {source.shown, Outcome::Refused, BoxTexts(model)};
     if (options.exportDir.empty()) return {source.shown, Outcome::Converted, {}};
 
-    std::ostringstream messages;
+    ExportMessages messages;
     const fs::path folder = fs::u8path(options.exportDir) / source.output;
-    const bool written = ExportScene(model, OutputFolder(folder, messages), options.exportOptions);
-    if (!written) return {source.shown, Outcome::Failed, FirstLine(messages.str())};
-    std::cerr << messages.str();  // notes, such as a model without a mesh
+    if (!ExportScene(model, OutputFolder(folder, messages), options.exportOptions))
+        return {source.shown, Outcome::Failed, messages.failure};
+    PrintMessages(messages, true);  // notes, such as a model without a mesh
     return {source.shown, Outcome::Converted, {}};
 }
 
@@ -282,9 +282,11 @@ int ConvertOne(ConverterHost& host, const std::string& file, const std::string& 
     capture.file = file;
     const ReceivedModel model = ReceiveModel(capture);
     int status = 0;
-    if (!options.exportDir.empty() &&
-        !ExportScene(model, fs::u8path(options.exportDir), options.exportOptions, std::cerr))
-        status = 1;
+    if (!options.exportDir.empty()) {
+        ExportMessages messages;
+        if (!ExportScene(model, fs::u8path(options.exportDir), options.exportOptions, messages)) status = 1;
+        PrintMessages(messages, model.Succeeded());
+    }
     std::cout << (options.json ? ReportJson(model) : header + ReportText(model, description)) << std::flush;
     if (!model.Succeeded()) status = 1;
     return status;

@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     host.capture.result = result;
     const ReceivedModel model = ReceiveModel(host.capture);
     ReportJson(model);
-    std::ostringstream messages;
+    ExportMessages messages;
     ExportOptions options;
     options.frames = true;
     ExportScene(model, OutputFolder::Nowhere(messages), options);
