@@ -66,29 +66,49 @@ public:
     tinygltf::Model gltf;
 };
 
-// A tetrahedron with its corner on the file's +X (forward), +Y (left) and
-// +Z (up) axes, wound clockwise seen from outside, as the format winds.
+// A tetrahedron with its corners on the file's +X (forward), +Y (left) and
+// +Z (up) axes at 10, 20 and 30, wound clockwise seen from outside, as the
+// format winds.
 Model Tetrahedron() {
     Model model = SmallModel(4, 0, {"a1"});
     model.triangles = {{1, {0, 1, 2}}, {1, {0, 2, 3}}, {1, {0, 3, 1}}, {1, {1, 3, 2}}};
-    const uint8_t corners[4][3] = {{0, 0, 0}, {10, 0, 0}, {0, 10, 0}, {0, 0, 10}};
+    const uint8_t corners[4][3] = {{0, 0, 0}, {10, 0, 0}, {0, 20, 0}, {0, 0, 30}};
     for (int j = 0; j < 4; ++j) std::memcpy(model.frames[0].vertices[size_t(j)].v, corners[j], 3);
     return model;
 }
+
+// The test's own statement of the turn and the winding, so that a fault in
+// the export's shows: the host's x is the file's forward, y its up, z its
+// left; glTF's X is the model's left, Y up, Z forward. The file winds front
+// faces clockwise seen from outside, glTF counter-clockwise.
+std::array<float, 3> Turned(const _VEC3& host) { return {host.z, host.y, host.x}; }
+constexpr int GLTF_CORNER[3] = {0, 2, 1};
 
 TEST(Export, IsTurnedNotMirroredAndFacesWindOutward) {
     const Exported out(Tetrahedron());
     ASSERT_TRUE(out.loaded) << out.messages;
     const std::vector<float> p = out.Positions();
-    // The vertex on the file's left (+Y) lies at glTF +X, up (+Z) at +Y, forward (+X) at +Z.
-    const auto at = [&](float x, float y, float z) {
-        for (size_t j = 0; j + 2 < p.size(); j += 3)
-            if (p[j] == x && p[j + 1] == y && p[j + 2] == z) return true;
-        return false;
+    // Worked out by hand: the vertex on the file's left (+Y) lies at glTF +X,
+    // up (+Z) at +Y, forward (+X) at +Z; each face's corners come in the
+    // other order, counter-clockwise seen from outside, as glTF winds.
+    using Corner = std::array<float, 3>;
+    using Triangle = std::array<Corner, 3>;
+    const std::set<Triangle> expected = {
+        {{{0, 0, 0}, {20, 0, 0}, {0, 0, 10}}},   // file face 0 1 2: origin, left, forward
+        {{{0, 0, 0}, {0, 30, 0}, {20, 0, 0}}},   // 0 2 3: origin, up, left
+        {{{0, 0, 0}, {0, 0, 10}, {0, 30, 0}}},   // 0 3 1: origin, forward, up
+        {{{0, 0, 10}, {20, 0, 0}, {0, 30, 0}}},  // 1 3 2: forward, left, up
     };
-    EXPECT_TRUE(at(10, 0, 0));
-    EXPECT_TRUE(at(0, 10, 0));
-    EXPECT_TRUE(at(0, 0, 10));
+    std::set<Triangle> found;
+    const std::vector<uint32_t> corners = out.Indices();
+    for (size_t t = 0; t < corners.size(); t += 3) {
+        Triangle triangle;
+        for (size_t i = 0; i < 3; ++i) triangle[i] = {p[corners[t + i] * 3], p[corners[t + i] * 3 + 1], p[corners[t + i] * 3 + 2]};
+        // Any corner may come first: the winding is the same.
+        std::rotate(triangle.begin(), std::min_element(triangle.begin(), triangle.end()), triangle.end());
+        found.insert(triangle);
+    }
+    EXPECT_EQ(found, expected);
 
     double volume = 0;
     const std::vector<uint32_t> indices = out.Indices();
@@ -99,7 +119,7 @@ TEST(Export, IsTurnedNotMirroredAndFacesWindOutward) {
         volume += (a[0] * (b[1] * c[2] - b[2] * c[1]) - a[1] * (b[0] * c[2] - b[2] * c[0]) +
                    a[2] * (b[0] * c[1] - b[1] * c[0])) / 6.0;
     }
-    EXPECT_NEAR(volume, 1000.0 / 6.0, 1e-3);
+    EXPECT_NEAR(volume, 10 * 20 * 30 / 6.0, 1e-3);
 }
 
 TEST(Export, HasOneVertexPerDistinctCorner) {
@@ -141,10 +161,10 @@ TEST(Export, EveryAnimationFrameIsAMorphTargetFromTheRestPose) {
             const std::vector<float> offsets = out.Read<float>(primitive.targets[target].at("POSITION"));
             for (size_t j = 0; j < base.size() / 3; ++j) {
                 size_t w = 0;
-                while (ExportPosition({vertices[w].x, vertices[w].y, vertices[w].z}) !=
+                while (Turned({vertices[w].x, vertices[w].y, vertices[w].z}) !=
                        std::array<float, 3>{base[j * 3], base[j * 3 + 1], base[j * 3 + 2]})
                     ++w;
-                const std::array<float, 3> expected = ExportPosition(animations->animationData[k][f * vertices.size() + w]);
+                const std::array<float, 3> expected = Turned(animations->animationData[k][f * vertices.size() + w]);
                 for (size_t a = 0; a < 3; ++a) EXPECT_NEAR(base[j * 3 + a] + offsets[j * 3 + a], expected[a], 1e-4);
             }
         }
@@ -254,8 +274,8 @@ TEST(Export, EveryAccessorHoldsTheReceivedModel) {
             return true;
         };
         for (const Face& face : model.faces) {
-            const Vec3 a = ExportPosition(pose[face.corners[0].vertex]), b = ExportPosition(pose[face.corners[2].vertex]),
-                       c = ExportPosition(pose[face.corners[1].vertex]);
+            const Vec3 a = Turned(pose[face.corners[0].vertex]), b = Turned(pose[face.corners[2].vertex]),
+                       c = Turned(pose[face.corners[1].vertex]);
             const double u[3] = {double(b[0]) - a[0], double(b[1]) - a[1], double(b[2]) - a[2]};
             const double w[3] = {double(c[0]) - a[0], double(c[1]) - a[1], double(c[2]) - a[2]};
             const double n[3] = {u[1] * w[2] - u[2] * w[1], u[2] * w[0] - u[0] * w[2], u[0] * w[1] - u[1] * w[0]};
@@ -289,11 +309,11 @@ TEST(Export, EveryAccessorHoldsTheReceivedModel) {
         std::array<float, 3> low{INFINITY, INFINITY, INFINITY}, high{-INFINITY, -INFINITY, -INFINITY};
         for (size_t k = 0; k < model.faces.size(); ++k) {
             for (size_t i = 0; i < 3; ++i) {
-                const Corner& corner = model.faces[k].corners[EXPORT_CORNER_ORDER[i]];
+                const Corner& corner = model.faces[k].corners[GLTF_CORNER[i]];
                 const uint32_t g = indices[k * 3 + i];
                 seen.insert(g);
-                const Vec3 rest = ExportPosition(poses[0][corner.vertex]);
-                const Vec3 now = ExportPosition(poses[t][corner.vertex]);
+                const Vec3 rest = Turned(poses[0][corner.vertex]);
+                const Vec3 now = Turned(poses[t][corner.vertex]);
                 for (size_t a = 0; a < 3; ++a) {
                     const float expected = t == 0 ? rest[a] : now[a] - rest[a];
                     ASSERT_EQ(displaced[g * 3 + a], expected) << "pose " << t << " face " << k << " corner " << i;
