@@ -44,8 +44,10 @@ uint64_t Padded(uint64_t size) { return (size + 3) & ~uint64_t(3); }
 
 float TimeOf(size_t frame) { return float(double(frame) / FRAMES_PER_SECOND); }
 
+}  // namespace
+
 // Per axis; a NaN never takes part.
-struct Bounds {
+struct GlbWriter::Bounds {
     Vec3 low{std::numeric_limits<float>::infinity(), std::numeric_limits<float>::infinity(),
              std::numeric_limits<float>::infinity()};
     Vec3 high{-low[0], -low[1], -low[2]};
@@ -57,8 +59,6 @@ struct Bounds {
         }
     }
 };
-
-}  // namespace
 
 struct GlbWriter::Layout {
     struct View {
@@ -128,98 +128,123 @@ void GlbWriter::PlanBuffer() {
                             int(VEC3_SIZE));
 }
 
-std::string GlbWriter::JsonChunk() const {
-    const Layout& plan = *layout;
+// The JSON chunk as it is built, part by part, in the order in which its
+// accessors are numbered.
+struct GlbWriter::Chunk {
     Json gltf = {{"asset", {{"version", "2.0"}, {"generator", "mdlhost"}}}};
-    if (plan.size > 0) gltf["buffers"] = {{{"byteLength", plan.size}}};
-    Json views = Json::array();
+    Json primitive = {{"mode", MODE_TRIANGLES}};
+    Json mesh = {{"name", "model"}};
+    uint64_t vectorOffset = 0;  // of the next accessor into the positions' and normals' view
+
+    size_t Accessor(Json accessor) {
+        gltf["accessors"].push_back(std::move(accessor));
+        return gltf["accessors"].size() - 1;
+    }
+};
+
+std::string GlbWriter::JsonChunk() const {
+    Chunk chunk;
+    AddViews(chunk);
+    AddMaterials(chunk);
+    if (hasMesh) {
+        AddPrimitive(chunk);
+        AddAnimations(chunk);
+        chunk.mesh["primitives"] = {std::move(chunk.primitive)};
+        chunk.gltf["meshes"] = {std::move(chunk.mesh)};
+        chunk.gltf["nodes"] = {{{"name", "model"}, {"mesh", 0}}};
+    } else {
+        // A scene of one empty node all the same: viewers fail on a file with
+        // no scene to show.
+        chunk.gltf["nodes"] = {{{"name", "model"}}};
+    }
+    chunk.gltf["scenes"] = {{{"nodes", {0}}}};
+    chunk.gltf["scene"] = 0;
+    return chunk.gltf.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+void GlbWriter::AddViews(Chunk& chunk) const {
+    const Layout& plan = *layout;
+    if (plan.size > 0) chunk.gltf["buffers"] = {{{"byteLength", plan.size}}};
     for (const Layout::View& view : plan.views) {
         Json entry = {{"buffer", 0}, {"byteOffset", view.offset}, {"byteLength", view.length}};
         if (view.target != 0) entry["target"] = view.target;
         if (view.stride != 0) entry["byteStride"] = view.stride;
-        views.push_back(std::move(entry));
+        chunk.gltf["bufferViews"].push_back(std::move(entry));
     }
-    if (!views.empty()) gltf["bufferViews"] = std::move(views);
+}
 
-    // One material per texture record; the image is the skin unscaled,
-    // sampled without smoothing so that pixel art stays sharp.
-    if (!model.skins.empty()) {
-        gltf["samplers"] = {{{"magFilter", FILTER_NEAREST}, {"minFilter", FILTER_NEAREST_MIPMAP_LINEAR}}};
-        for (size_t i = 0; i < model.skins.size(); ++i) {
-            const std::string name = "skin " + std::to_string(i);
-            Json material = {{"name", name}, {"pbrMetallicRoughness", {{"metallicFactor", 0.0f}}}};
-            if (plan.images[i] >= 0) {
-                gltf["images"].push_back({{"name", name}, {"mimeType", "image/png"}, {"bufferView", plan.images[i]}});
-                gltf["textures"].push_back({{"sampler", 0}, {"source", gltf["images"].size() - 1}});
-                material["pbrMetallicRoughness"]["baseColorTexture"] = {{"index", gltf["textures"].size() - 1}};
-            }
-            gltf["materials"].push_back(std::move(material));
+// One material per texture record; the image is the skin unscaled, sampled
+// without smoothing so that pixel art stays sharp.
+void GlbWriter::AddMaterials(Chunk& chunk) const {
+    if (model.skins.empty()) return;
+    Json& gltf = chunk.gltf;
+    gltf["samplers"] = {{{"magFilter", FILTER_NEAREST}, {"minFilter", FILTER_NEAREST_MIPMAP_LINEAR}}};
+    for (size_t i = 0; i < model.skins.size(); ++i) {
+        const std::string name = "skin " + std::to_string(i);
+        Json material = {{"name", name}, {"pbrMetallicRoughness", {{"metallicFactor", 0.0f}}}};
+        if (layout->images[i] >= 0) {
+            gltf["images"].push_back({{"name", name}, {"mimeType", "image/png"}, {"bufferView", layout->images[i]}});
+            gltf["textures"].push_back({{"sampler", 0}, {"source", gltf["images"].size() - 1}});
+            material["pbrMetallicRoughness"]["baseColorTexture"] = {{"index", gltf["textures"].size() - 1}};
         }
+        gltf["materials"].push_back(std::move(material));
     }
-    if (!hasMesh) {
-        // A scene of one empty node all the same: viewers fail on a file with
-        // no scene to show.
-        gltf["nodes"] = {{{"name", "model"}}};
-        gltf["scenes"] = {{{"nodes", {0}}}};
-        gltf["scene"] = 0;
-        return gltf.dump(-1, ' ', false, Json::error_handler_t::replace);
-    }
+}
 
-    Json& accessors = gltf["accessors"];
-    const auto add = [&accessors](Json accessor) {
-        accessors.push_back(std::move(accessor));
-        return accessors.size() - 1;
-    };
+// The next pose's positions (with the bounds glTF asks of them) or normals.
+size_t GlbWriter::AddVectors(Chunk& chunk, const Bounds* bounds) const {
     const size_t vertices = mesh.splitSource.size();
-    const uint64_t vectorBytes = vertices * VEC3_SIZE;
-    uint64_t vectorOffset = 0;
-    const auto vectors = [&](const Bounds* bounds) {
-        Json accessor = {{"bufferView", plan.vectors}, {"byteOffset", vectorOffset}, {"componentType", COMPONENT_FLOAT},
-                         {"count", vertices}, {"type", "VEC3"}};
-        if (bounds != nullptr) {
-            accessor["min"] = {bounds->low[0], bounds->low[1], bounds->low[2]};
-            accessor["max"] = {bounds->high[0], bounds->high[1], bounds->high[2]};
-        }
-        vectorOffset += vectorBytes;
-        return add(std::move(accessor));
-    };
-
-    Json primitive = {{"mode", MODE_TRIANGLES}};
-    primitive["attributes"]["POSITION"] = vectors(&plan.bounds[0]);
-    if (mesh.HasNormals()) primitive["attributes"]["NORMAL"] = vectors(nullptr);
-    primitive["attributes"]["TEXCOORD_0"] = add({{"bufferView", plan.texcoords}, {"componentType", COMPONENT_FLOAT},
-                                                 {"count", vertices}, {"type", "VEC2"}});
-    primitive["indices"] =
-        add({{"bufferView", plan.indices},
-             {"componentType", plan.wideIndices ? COMPONENT_UNSIGNED_INT : COMPONENT_UNSIGNED_SHORT},
-             {"count", mesh.splitIndices.size()}, {"type", "SCALAR"}});
-    if (!model.skins.empty()) primitive["material"] = 0;
-    // Further skins as selectable variants of the one primitive.
-    if (model.skins.size() >= 2) {
-        for (size_t i = 0; i < model.skins.size(); ++i) {
-            gltf["extensions"][VARIANTS]["variants"].push_back({{"name", "skin " + std::to_string(i)}});
-            primitive["extensions"][VARIANTS]["mappings"].push_back({{"material", i}, {"variants", {i}}});
-        }
-        gltf["extensionsUsed"] = {VARIANTS};
+    Json accessor = {{"bufferView", layout->vectors}, {"byteOffset", chunk.vectorOffset},
+                     {"componentType", COMPONENT_FLOAT}, {"count", vertices}, {"type", "VEC3"}};
+    if (bounds != nullptr) {
+        accessor["min"] = {bounds->low[0], bounds->low[1], bounds->low[2]};
+        accessor["max"] = {bounds->high[0], bounds->high[1], bounds->high[2]};
     }
+    chunk.vectorOffset += vertices * VEC3_SIZE;
+    return chunk.Accessor(std::move(accessor));
+}
 
-    // Every frame a morph target of offsets from the rest pose, its normals
-    // too; each animation plays its own targets one after another, its
-    // weights all 0 but for one 1.0 a frame.
-    Json gltfMesh = {{"name", "model"}};
+// The rest pose, texture coordinates, faces and material, and the further
+// skins as selectable variants of the one primitive.
+void GlbWriter::AddPrimitive(Chunk& chunk) const {
+    const Layout& plan = *layout;
+    Json& primitive = chunk.primitive;
+    primitive["attributes"]["POSITION"] = AddVectors(chunk, &plan.bounds[0]);
+    if (mesh.HasNormals()) primitive["attributes"]["NORMAL"] = AddVectors(chunk, nullptr);
+    primitive["attributes"]["TEXCOORD_0"] =
+        chunk.Accessor({{"bufferView", plan.texcoords}, {"componentType", COMPONENT_FLOAT},
+                        {"count", mesh.splitSource.size()}, {"type", "VEC2"}});
+    primitive["indices"] =
+        chunk.Accessor({{"bufferView", plan.indices},
+                        {"componentType", plan.wideIndices ? COMPONENT_UNSIGNED_INT : COMPONENT_UNSIGNED_SHORT},
+                        {"count", mesh.splitIndices.size()}, {"type", "SCALAR"}});
+    if (!model.skins.empty()) primitive["material"] = 0;
+    if (model.skins.size() < 2) return;
+    for (size_t i = 0; i < model.skins.size(); ++i) {
+        chunk.gltf["extensions"][VARIANTS]["variants"].push_back({{"name", "skin " + std::to_string(i)}});
+        primitive["extensions"][VARIANTS]["mappings"].push_back({{"material", i}, {"variants", {i}}});
+    }
+    chunk.gltf["extensionsUsed"] = {VARIANTS};
+}
+
+// Every frame a morph target of offsets from the rest pose, its normals too;
+// each animation plays its own targets one after another, its weights all 0
+// but for one 1.0 a frame.
+void GlbWriter::AddAnimations(Chunk& chunk) const {
+    const Layout& plan = *layout;
     Json targetNames = Json::array();
     uint64_t sparseOffset = 0;
     for (const ExportAnimation& animation : mesh.animations) {
         const std::string name = BytesAsText(animation.name);
         for (size_t f = 0; f < animation.frames; ++f) {
-            Json target = {{"POSITION", vectors(&plan.bounds[animation.firstPose + f])}};
-            if (mesh.HasNormals()) target["NORMAL"] = vectors(nullptr);
-            primitive["targets"].push_back(std::move(target));
+            Json target = {{"POSITION", AddVectors(chunk, &plan.bounds[animation.firstPose + f])}};
+            if (mesh.HasNormals()) target["NORMAL"] = AddVectors(chunk, nullptr);
+            chunk.primitive["targets"].push_back(std::move(target));
             targetNames.push_back(name + " " + std::to_string(f));
         }
-        const size_t input = add({{"bufferView", plan.times}, {"componentType", COMPONENT_FLOAT},
-                                  {"count", animation.frames}, {"type", "SCALAR"}, {"min", {0.0f}},
-                                  {"max", {TimeOf(animation.frames - 1)}}});
+        const size_t input = chunk.Accessor({{"bufferView", plan.times}, {"componentType", COMPONENT_FLOAT},
+                                             {"count", animation.frames}, {"type", "SCALAR"}, {"min", {0.0f}},
+                                             {"max", {TimeOf(animation.frames - 1)}}});
         Json output = {{"componentType", COMPONENT_FLOAT},
                        {"count", uint64_t(animation.frames) * plan.targets},
                        {"type", "SCALAR"}};
@@ -233,25 +258,35 @@ std::string GlbWriter::JsonChunk() const {
                                 {"values", {{"bufferView", plan.ones}}}};
             sparseOffset += animation.frames * uint64_t(4);
         }
-        const size_t outputAccessor = add(std::move(output));
-        gltf["animations"].push_back(
+        const size_t weights = chunk.Accessor(std::move(output));
+        chunk.gltf["animations"].push_back(
             {{"name", name},
              {"samplers",
-              {{{"input", input}, {"output", outputAccessor},
+              {{{"input", input}, {"output", weights},
                 {"interpolation", interpolation == Interpolation::Linear ? "LINEAR" : "STEP"}}}},
              {"channels", {{{"sampler", 0}, {"target", {{"node", 0}, {"path", "weights"}}}}}}});
     }
-    if (plan.targets > 0) {
-        // All weights 0: the mesh at rest is the vertex list, frame 0.
-        gltfMesh["weights"] = std::vector<int>(plan.targets, 0);
-        gltfMesh["extras"]["targetNames"] = std::move(targetNames);
+    if (plan.targets == 0) return;
+    // All weights 0: the mesh at rest is the vertex list, frame 0.
+    chunk.mesh["weights"] = std::vector<int>(plan.targets, 0);
+    chunk.mesh["extras"]["targetNames"] = std::move(targetNames);
+}
+
+// The bounds glTF asks of positions: the rest pose's, and each target's
+// offsets from it.
+void GlbWriter::FindBounds(const Pose& rest) {
+    Layout& plan = *layout;
+    plan.bounds.resize(1 + plan.targets);
+    for (const uint32_t w : mesh.splitSource) plan.bounds[0].Add(rest.positions[w].data());
+    std::vector<Vec3> positions;
+    for (size_t k = 1; k < mesh.poses.size(); ++k) {
+        mesh.Positions(k, positions);
+        for (const uint32_t w : mesh.splitSource) {
+            const float offset[3] = {positions[w][0] - rest.positions[w][0], positions[w][1] - rest.positions[w][1],
+                                     positions[w][2] - rest.positions[w][2]};
+            plan.bounds[k].Add(offset);
+        }
     }
-    gltfMesh["primitives"] = {std::move(primitive)};
-    gltf["meshes"] = {std::move(gltfMesh)};
-    gltf["nodes"] = {{{"name", "model"}, {"mesh", 0}}};
-    gltf["scenes"] = {{{"nodes", {0}}}};
-    gltf["scene"] = 0;
-    return gltf.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 void GlbWriter::WriteView(const void* bytes, size_t size) {
@@ -287,21 +322,7 @@ bool GlbWriter::Begin(const OutputFolder& folder, const Pose& rest) {
     if (!plan.denseWeights && uint64_t(plan.maxFrames) * plan.targets > GLB_LARGEST)
         return refuse(TEXT_TOO_MANY_WEIGHTS);
 
-    // The bounds glTF asks of positions, the rest pose's and each target's.
-    if (hasMesh) {
-        plan.bounds.resize(1 + plan.targets);
-        for (const uint32_t w : mesh.splitSource) plan.bounds[0].Add(rest.positions[w].data());
-        std::vector<Vec3> positions;
-        for (size_t k = 1; k < mesh.poses.size(); ++k) {
-            mesh.Positions(k, positions);
-            for (const uint32_t w : mesh.splitSource) {
-                const float offset[3] = {positions[w][0] - rest.positions[w][0], positions[w][1] - rest.positions[w][1],
-                                         positions[w][2] - rest.positions[w][2]};
-                plan.bounds[k].Add(offset);
-            }
-        }
-    }
-
+    if (hasMesh) FindBounds(rest);
     std::string json = JsonChunk();
     json.resize(size_t(Padded(json.size())), ' ');
     const uint64_t length =
@@ -325,32 +346,37 @@ bool GlbWriter::Begin(const OutputFolder& folder, const Pose& rest) {
         WriteView(std::vector<uint16_t>(mesh.splitIndices.begin(), mesh.splitIndices.end()));
     }
     WriteView(mesh.splitUv);
-    if (plan.targets > 0) {
-        std::vector<float> times(plan.maxFrames);
-        for (size_t f = 0; f < times.size(); ++f) times[f] = TimeOf(f);
-        WriteView(times);
-        if (plan.denseWeights) {
-            std::vector<float> row(plan.targets, 0.0f);
-            for (size_t t = 0; t < plan.targets; ++t) {
-                row[t] = 1.0f;
-                file->Write(row.data(), row.size() * sizeof(float));
-                row[t] = 0.0f;
-            }
-        } else {
-            WriteView(std::vector<float>(plan.maxFrames, 1.0f));
-            std::vector<uint32_t> keys;
-            keys.reserve(plan.targets);
-            for (const ExportAnimation& animation : mesh.animations) {
-                const size_t first = animation.firstPose - 1;
-                for (size_t f = 0; f < animation.frames; ++f) keys.push_back(uint32_t(f * plan.targets + first + f));
-            }
-            WriteView(keys);
-        }
-    }
+    if (plan.targets > 0) WriteAnimationViews();
     restPose = &rest;
     WriteVectors(rest.positions, nullptr);
     if (mesh.HasNormals()) WriteVectors(rest.normals, nullptr);
     return file->Good();
+}
+
+// The key times, and the weights: dense, one row a target with its 1.0 on
+// the diagonal, or sparse, a 1.0 a frame and where it goes.
+void GlbWriter::WriteAnimationViews() {
+    const Layout& plan = *layout;
+    std::vector<float> times(plan.maxFrames);
+    for (size_t f = 0; f < times.size(); ++f) times[f] = TimeOf(f);
+    WriteView(times);
+    if (plan.denseWeights) {
+        std::vector<float> row(plan.targets, 0.0f);
+        for (size_t t = 0; t < plan.targets; ++t) {
+            row[t] = 1.0f;
+            file->Write(row.data(), row.size() * sizeof(float));
+            row[t] = 0.0f;
+        }
+        return;
+    }
+    WriteView(std::vector<float>(plan.maxFrames, 1.0f));
+    std::vector<uint32_t> keys;
+    keys.reserve(plan.targets);
+    for (const ExportAnimation& animation : mesh.animations) {
+        const size_t first = animation.firstPose - 1;
+        for (size_t f = 0; f < animation.frames; ++f) keys.push_back(uint32_t(f * plan.targets + first + f));
+    }
+    WriteView(keys);
 }
 
 bool GlbWriter::AddTarget(const Pose& pose) {

@@ -33,15 +33,24 @@ public:
     bool Finish();
 
 private:
+    struct Bounds;
     struct Layout;
+    struct Chunk;
 
     void PlanBuffer();
+    void FindBounds(const Pose& rest);
     std::string JsonChunk() const;
+    void AddViews(Chunk& chunk) const;
+    void AddMaterials(Chunk& chunk) const;
+    void AddPrimitive(Chunk& chunk) const;
+    void AddAnimations(Chunk& chunk) const;
+    size_t AddVectors(Chunk& chunk, const Bounds* bounds) const;
     // Writes go on after a failure without effect; the file says whether all held.
     void WriteView(const void* bytes, size_t size);
     template <typename T>
     void WriteView(const std::vector<T>& values) { WriteView(values.data(), values.size() * sizeof(T)); }
     void WriteVectors(const std::vector<Vec3>& values, const std::vector<Vec3>* base);
+    void WriteAnimationViews();
 
     const ReceivedModel& model;
     const ExportMesh& mesh;

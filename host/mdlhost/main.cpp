@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <iostream>
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
@@ -27,6 +28,7 @@ struct Options {
     std::vector<std::string> refused;
     std::string exportDir;  // UTF-8
     ExportOptions exportOptions;
+    std::string plugin;  // the module's path, UTF-8
 };
 
 std::string Lower(std::string text) {
@@ -269,39 +271,15 @@ int ConvertMany(ConverterHost& host, const Options& options) {
     return counts[1] + counts[2] == 0 ? 0 : 1;
 }
 
-// One model, reported whole: the plug-in's answers, the report or the dump.
-int ConvertOne(ConverterHost& host, const std::string& file, const std::string& description,
-               const std::string& header, const Options& options) {
-    std::string error;
-    const PluginPath pluginPath(fs::u8path(file), error);
-    if (pluginPath.Get().empty()) {
-        std::cerr << "mdlhost: cannot hand " << file << " to the plug-in: " << error << "\n";
-        return 1;
-    }
-    ImportCapture capture = host.Import(pluginPath.Get());
-    capture.file = file;
-    const ReceivedModel model = ReceiveModel(capture);
-    int status = 0;
-    if (!options.exportDir.empty()) {
-        ExportMessages messages;
-        if (!ExportScene(model, fs::u8path(options.exportDir), options.exportOptions, messages)) status = 1;
-        PrintMessages(messages, model.Succeeded());
-    }
-    std::cout << (options.json ? ReportJson(model) : header + ReportText(model, description)) << std::flush;
-    if (!model.Succeeded()) status = 1;
-    return status;
-}
-
-}  // namespace
-
-int ConverterMain(const std::vector<std::string>& arguments) {
+// The command line into options; a status to exit with when there is
+// nothing to convert (help, or a command line that is wrong).
+std::optional<int> ParseOptions(const std::vector<std::string>& arguments, Options& options) {
     CLI::App app{"Imports model files through the plug-in and reports what the host received; converts them "
                  "to glTF and OBJ with --export. FILE may name models, folders of models and .pak archives."};
     // Options begin with '-' on every platform: on Windows, /Models/ogre.mdl
     // is a path like any other.
     app.allow_windows_style_options(false);
-    Options options;
-    std::string pluginPath = DefaultPluginPath().u8string();
+    options.plugin = DefaultPluginPath().u8string();
     std::string interpolation = "step";
     std::string normals = "smooth";
     app.add_option("file", options.files,
@@ -329,7 +307,7 @@ int ConverterMain(const std::vector<std::string>& arguments) {
                    "thumbnail.png's width and height in pixels (default " + std::to_string(THUMBNAIL_DEFAULT_SIZE) +
                        "), 0 for none")
         ->check(CLI::Range(0, THUMBNAIL_LARGEST_SIZE));
-    app.add_option("--plugin", pluginPath, "plug-in module to load");
+    app.add_option("--plugin", options.plugin, "plug-in module to load");
     std::vector<const char*> argv;
     for (const std::string& argument : arguments) argv.push_back(argument.c_str());
     try {
@@ -346,28 +324,65 @@ int ConverterMain(const std::vector<std::string>& arguments) {
         std::cerr << "mdlhost: name a model, a folder of models or a .pak archive\n";
         return 1;
     }
+    return std::nullopt;
+}
+
+// What the plug-in says it is, asked once.
+struct PluginIdentity {
+    int type;
+    std::string description;
+    std::string filter;
+};
+
+PluginIdentity Identify(const PluginExports& plugin) {
+    PluginIdentity identity{plugin.GetType(), plugin.GetInfo(1), plugin.ReturnLabel(1)};
+    plugin.ReturnData(0, 0);
+    return identity;
+}
+
+// One model, reported whole: the plug-in's answers, the report or the dump.
+int ConvertOne(ConverterHost& host, const std::string& file, const PluginIdentity& plugin, const Options& options) {
+    std::string error;
+    const PluginPath pluginPath(fs::u8path(file), error);
+    if (pluginPath.Get().empty()) {
+        std::cerr << "mdlhost: cannot hand " << file << " to the plug-in: " << error << "\n";
+        return 1;
+    }
+    ImportCapture capture = host.Import(pluginPath.Get());
+    capture.file = file;
+    const ReceivedModel model = ReceiveModel(capture);
+    int status = 0;
+    if (!options.exportDir.empty()) {
+        ExportMessages messages;
+        if (!ExportScene(model, fs::u8path(options.exportDir), options.exportOptions, messages)) status = 1;
+        PrintMessages(messages, model.Succeeded());
+    }
+    const std::string header = "Plug-in type: " + std::to_string(plugin.type) + "\nFilter: " + plugin.filter + "\n";
+    std::cout << (options.json ? ReportJson(model) : header + ReportText(model, plugin.description)) << std::flush;
+    if (!model.Succeeded()) status = 1;
+    return status;
+}
+
+}  // namespace
+
+int ConverterMain(const std::vector<std::string>& arguments) {
+    Options options;
+    if (const std::optional<int> status = ParseOptions(arguments, options)) return *status;
 
     std::string error;
-    const std::unique_ptr<ConverterHost> host = LoadConverterHost(fs::u8path(pluginPath), error);
+    const std::unique_ptr<ConverterHost> host = LoadConverterHost(fs::u8path(options.plugin), error);
     if (!host) {
         std::cerr << "mdlhost: " << error << "\n";
         return 2;
     }
     for (const std::string& name : options.refused) host->Refuse(FindDelivery(name.c_str())->message);
-    const PluginExports& plugin = host->Plugin();
-    const int type = plugin.GetType();
-    const std::string description = plugin.GetInfo(1);
-    const std::string label = plugin.ReturnLabel(1);
-    plugin.ReturnData(0, 0);
+    const PluginIdentity plugin = Identify(host->Plugin());
 
     // One model named as a file is reported whole; anything more is converted
     // in turn and summed up.
     std::error_code ignored;
     const bool one = options.files.size() == 1 && !EndsWith(options.files[0], ".pak") &&
                      !fs::is_directory(fs::u8path(options.files[0]), ignored);
-    if (one) {
-        const std::string header = "Plug-in type: " + std::to_string(type) + "\nFilter: " + label + "\n";
-        return ConvertOne(*host, options.files[0], description, header, options);
-    }
+    if (one) return ConvertOne(*host, options.files[0], plugin, options);
     return ConvertMany(*host, options);
 }
