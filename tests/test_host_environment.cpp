@@ -8,7 +8,7 @@
 #include "fp_state.h"
 #include "plugin/host_calls.h"
 #include "plugin_harness.h"
-#include "writers.h"
+#include "reports.h"
 
 namespace {
 
@@ -60,7 +60,7 @@ TEST_P(HostileFloats, TrapNothingAndGiveEveryHostTheSameRecords) {
     std::string expected;
     {
         PluginHarness harness;
-        expected = ReportJson(harness.ImportPath(file.Path()));
+        expected = JsonDump(harness.ImportPath(file.Path()));
     }
     ASSERT_NE(expected.find("PM_FACEMAPS"), std::string::npos);
 
@@ -74,7 +74,7 @@ TEST_P(HostileFloats, TrapNothingAndGiveEveryHostTheSameRecords) {
         const FloatingPointState after = ReadFloatingPointState();
         WriteFloatingPointControl(usual);
 
-        EXPECT_EQ(ReportJson(report), expected);
+        EXPECT_EQ(JsonDump(report), expected);
         EXPECT_TRUE(after == host) << "the host finds a changed state or a raised flag";
         for (const DeliverySeen& delivery : report.deliveries) EXPECT_TRUE(delivery.environment == host);
         for (const MessageBoxSeen& box : report.messageBoxes) EXPECT_TRUE(box.environment == host);

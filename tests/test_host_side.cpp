@@ -6,7 +6,7 @@
 #include <cstring>
 #include <limits>
 
-#include "writers.h"
+#include "reports.h"
 #include "tovra_main.h"
 
 namespace {
@@ -97,7 +97,7 @@ TEST(JsonDump, FloatsNamesAndTextsAreWrittenAsTheFormatSays) {
     report.messageBoxes.push_back({BoxOwner::None, "error executing dll function", std::nullopt, 0});
     report.NoteDelivery(PM_VERTICES, vertices, 2, true);
     report.NoteDelivery(PM_ANIMATIONS, &animation, 1, true);
-    const std::string json = ReportJson(report);
+    const std::string json = JsonDump(report);
     EXPECT_NE(json.find("\"x\": -0.0"), std::string::npos) << json;
     EXPECT_NE(json.find("\"y\": \"NaN\""), std::string::npos);
     EXPECT_NE(json.find("\"z\": \"-Infinity\""), std::string::npos);
@@ -121,8 +121,8 @@ TEST(Capture, AnUnknownMessageIsRecordedRefusedAndReportedAsUnknown) {
     EXPECT_EQ(model.lists[0].kind, nullptr);
     EXPECT_FALSE(model.lists[0].accepted);
     EXPECT_FALSE(model.Succeeded());
-    EXPECT_NE(ReportJson(model).find("\"message\": null"), std::string::npos);
-    EXPECT_NE(ReportText(model, "").find("unknown message (" + std::to_string(unknown) + ")"), std::string::npos);
+    EXPECT_NE(JsonDump(model).find("\"message\": null"), std::string::npos);
+    EXPECT_NE(TextReport(model, "").find("unknown message (" + std::to_string(unknown) + ")"), std::string::npos);
 }
 
 // Counts come from the plug-in: the capture reads what they promise only

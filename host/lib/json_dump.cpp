@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "sha256.h"
-#include "writers.h"
+#include "reports.h"
 
 using Json = nlohmann::ordered_json;
 
@@ -78,7 +78,7 @@ Json RecordsJson(const ReceivedModel& model, size_t list) {
 
 }  // namespace
 
-std::string ReportJson(const ReceivedModel& model) {
+std::string JsonDump(const ReceivedModel& model) {
     Json boxes = Json::array();
     for (const MessageBoxSeen& box : model.messageBoxes) {
         boxes.push_back(Json{{"owner", OwnerName(box.owner)},
@@ -107,4 +107,4 @@ std::string ReportJson(const ReceivedModel& model) {
     return dump.dump(2, ' ', true) + "\n";
 }
 
-std::string ReportJson(const ImportCapture& capture) { return ReportJson(ReceiveModel(capture)); }
+std::string JsonDump(const ImportCapture& capture) { return JsonDump(ReceiveModel(capture)); }

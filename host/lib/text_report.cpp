@@ -2,7 +2,7 @@
 // message box, one line per list, and the result.
 #include <sstream>
 
-#include "writers.h"
+#include "reports.h"
 
 namespace {
 
@@ -17,7 +17,7 @@ const char* IconName(uint32_t type) {
 
 }  // namespace
 
-std::string ReportText(const ReceivedModel& model, const std::string& description) {
+std::string TextReport(const ReceivedModel& model, const std::string& description) {
     std::ostringstream out;
     out << "Plug-in:\n";
     std::istringstream lines(description);

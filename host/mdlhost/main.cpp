@@ -16,7 +16,7 @@
 #include "converter_host.h"
 #include "export_scene.h"
 #include "pak_reader.h"
-#include "writers.h"
+#include "reports.h"
 
 namespace fs = std::filesystem;
 
@@ -199,7 +199,7 @@ Result Convert(ConverterHost& host, const ModelSource& source, const Options& op
     ImportCapture capture = host.Import(pluginPath.Get());
     capture.file = source.shown;
     const ReceivedModel model = ReceiveModel(capture);
-    if (json != nullptr) *json = ReportJson(model);
+    if (json != nullptr) *json = JsonDump(model);
     if (!model.Succeeded()) return {source.shown, Outcome::Refused, BoxTexts(model)};
     if (options.exportDir.empty()) return {source.shown, Outcome::Converted, {}};
 
@@ -358,7 +358,7 @@ int ConvertOne(ConverterHost& host, const std::string& file, const PluginIdentit
         PrintMessages(messages, model.Succeeded());
     }
     const std::string header = "Plug-in type: " + std::to_string(plugin.type) + "\nFilter: " + plugin.filter + "\n";
-    std::cout << (options.json ? ReportJson(model) : header + ReportText(model, plugin.description)) << std::flush;
+    std::cout << (options.json ? JsonDump(model) : header + TextReport(model, plugin.description)) << std::flush;
     if (!model.Succeeded()) status = 1;
     return status;
 }

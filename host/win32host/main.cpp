@@ -8,7 +8,7 @@
 #include <string>
 
 #include "win32_host.h"
-#include "writers.h"
+#include "reports.h"
 
 int main(int argc, char** argv) {
     bool json = false;
@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
     _setmode(_fileno(stdout), _O_BINARY);
     const ImportCapture capture = host.Run(file);
     const ReceivedModel model = ReceiveModel(capture);
-    const std::string out = json ? ReportJson(model) : ReportText(model, host.Plugin().GetInfo(1));
+    const std::string out = json ? JsonDump(model) : TextReport(model, host.Plugin().GetInfo(1));
     std::fwrite(out.data(), 1, out.size(), stdout);
     return 0;
 }

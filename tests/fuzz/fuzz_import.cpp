@@ -15,7 +15,7 @@
 
 #include "plugin/exports.h"
 #include "export_scene.h"
-#include "writers.h"
+#include "reports.h"
 
 namespace {
 
@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (result != 1) std::abort();  // the window accepts everything
     host.capture.result = result;
     const ReceivedModel model = ReceiveModel(host.capture);
-    ReportJson(model);
+    JsonDump(model);
     ExportMessages messages;
     ExportOptions options;
     options.frames = true;

@@ -10,7 +10,7 @@
 #include "fp_state.h"
 #include "mdl_writer.h"
 #include "win32_host.h"
-#include "writers.h"
+#include "reports.h"
 
 namespace {
 
@@ -181,7 +181,7 @@ TEST_F(Win32Import, AHostThatTrapsGetsTheRecordsAnyHostGetsAndKeepsItsState) {
             WriteFloatingPointControl(usual);
 
             report.file.clear();
-            EXPECT_EQ(ReportJson(report), ReportJson(plain));
+            EXPECT_EQ(JsonDump(report), JsonDump(plain));
             const FloatingPointState expected = WithFlagsRaisedInScaleImage(trapping, report);
             EXPECT_TRUE(after == expected) << "the host finds a changed state or a flag the plug-in raised";
             ASSERT_EQ(report.deliveries.size(), 5u);
@@ -235,7 +235,7 @@ TEST_F(Win32Import, APathInTheRussianCodePageImportsLikeAnAsciiOne) {
     EXPECT_EQ(cyrillic.deliveries.size(), 5u);
     cyrillic.file.clear();
     ascii.file.clear();
-    EXPECT_EQ(ReportJson(cyrillic), ReportJson(ascii));
+    EXPECT_EQ(JsonDump(cyrillic), JsonDump(ascii));
 }
 
 TEST(Win32Dll, SaysWhatItIsInItsVersionResource) {

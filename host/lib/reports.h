@@ -9,9 +9,9 @@
 #include "received_model.h"
 
 // The JSON dump: every record as delivered (docs: dump format).
-std::string ReportJson(const ReceivedModel& model);
+std::string JsonDump(const ReceivedModel& model);
 // The same for a capture, through its model.
-std::string ReportJson(const ImportCapture& capture);
+std::string JsonDump(const ImportCapture& capture);
 
 // A readable report: the plug-in's description, boxes, lists and result.
-std::string ReportText(const ReceivedModel& model, const std::string& description);
+std::string TextReport(const ReceivedModel& model, const std::string& description);
