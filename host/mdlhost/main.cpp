@@ -9,6 +9,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <CLI/CLI.hpp>
@@ -47,7 +48,7 @@ struct ModelSource {
     fs::path file;      // on disk; empty for an archive entry
     const PakArchive* archive = nullptr;
     size_t entry = 0;  // of the archive's
-    fs::path output;  // its path under the export's folder: its folder there, less the extension
+    fs::path relative;  // its path inside the folder or archive named, or a loose file's own name
 };
 
 enum class Outcome { Converted, Refused, Failed };
@@ -57,6 +58,17 @@ struct Result {
     Outcome outcome;
     std::string reason;
 };
+
+// What an argument names, decided once.
+enum class InputKind { Model, Folder, Archive, Missing };
+
+InputKind Classify(const std::string& argument) {
+    const fs::path path = fs::u8path(argument);
+    std::error_code error;
+    if (fs::is_directory(path, error)) return InputKind::Folder;
+    if (EndsWith(argument, ".pak")) return InputKind::Archive;
+    return fs::exists(path, error) ? InputKind::Model : InputKind::Missing;
+}
 
 // Every model that the arguments name, and what could not be read.
 struct Inputs {
@@ -104,37 +116,76 @@ void CollectArchive(const std::string& argument, const fs::path& path, Inputs& i
     inputs.archives.push_back(std::move(archive));
 }
 
-Inputs Collect(const std::vector<std::string>& arguments) {
+Inputs Collect(const std::vector<std::string>& arguments, const std::vector<InputKind>& kinds) {
     Inputs inputs;
-    for (const std::string& argument : arguments) {
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
         const fs::path path = fs::u8path(argument);
-        std::error_code error;
-        if (fs::is_directory(path, error)) {
-            CollectFolder(argument, path, inputs);
-        } else if (EndsWith(argument, ".pak")) {
-            CollectArchive(argument, path, inputs);
-        } else if (!fs::exists(path, error)) {
-            inputs.unreadable.push_back({argument, Outcome::Failed, "no such file or folder"});
-        } else {
-            inputs.models.push_back({argument, path, nullptr, 0, path.filename()});
+        switch (kinds[i]) {
+        case InputKind::Folder: CollectFolder(argument, path, inputs); break;
+        case InputKind::Archive: CollectArchive(argument, path, inputs); break;
+        case InputKind::Missing: inputs.unreadable.push_back({argument, Outcome::Failed, "no such file or folder"}); break;
+        case InputKind::Model: inputs.models.push_back({argument, path, nullptr, 0, path.filename()}); break;
         }
     }
     return inputs;
 }
 
-// Each model's own folder under the export's: its path without the
-// extension, with a suffix where another model has it already. Compared
-// without case, as Windows' file systems compare names.
-void ChooseOutputFolders(std::vector<ModelSource>& models) {
+// Each model's own folder under the export's, in the models' order: its
+// path without the extension, with a suffix where another model has it
+// already. Compared without case, as Windows' file systems compare names.
+std::vector<fs::path> ChooseOutputFolders(const std::vector<ModelSource>& models) {
+    std::vector<fs::path> folders;
     std::set<std::string> taken;
-    for (ModelSource& model : models) {
-        const fs::path wanted = fs::path(model.output).replace_extension();
+    for (const ModelSource& model : models) {
+        const fs::path wanted = fs::path(model.relative).replace_extension();
         fs::path candidate = wanted;
         for (int n = 2; !taken.insert(Lower(candidate.generic_u8string())).second; ++n)
             candidate = fs::u8path(wanted.u8string() + "-" + std::to_string(n));
-        model.output = candidate;
+        folders.push_back(candidate);
     }
+    return folders;
 }
+
+// What became of every model, counted; the counts give the exit status.
+class Summary {
+public:
+    void Add(Result result) {
+        ++(result.outcome == Outcome::Converted ? converted : result.outcome == Outcome::Refused ? refused : failed);
+        results.push_back(std::move(result));
+    }
+    int ExitStatus() const { return refused + failed == 0 ? 0 : 1; }
+    void Print(std::ostream& out) const {
+        out << converted << " converted, " << refused << " refused, " << failed << " failed\n";
+        for (const Result& result : results) {
+            if (result.outcome == Outcome::Refused) out << "refused " << result.shown << ": " << result.reason << "\n";
+            if (result.outcome == Outcome::Failed) out << "failed " << result.shown << ": " << result.reason << "\n";
+        }
+    }
+
+private:
+    size_t converted = 0;
+    size_t refused = 0;
+    size_t failed = 0;
+    std::vector<Result> results;
+};
+
+// Dumps as one JSON array, written as they come; each dump may end its text
+// with a newline or not.
+class JsonArray {
+public:
+    explicit JsonArray(std::ostream& out_) : out(out_) { out << "["; }
+    void Add(std::string_view value) {
+        while (!value.empty() && value.back() == '\n') value.remove_suffix(1);
+        out << (empty ? "\n" : ",\n") << value;
+        empty = false;
+    }
+    void Close() { out << "\n]\n" << std::flush; }
+
+private:
+    std::ostream& out;
+    bool empty = true;
+};
 
 // The export's notes and failure as mdlhost prints them, under its name.
 void PrintMessages(const ExportMessages& messages, bool imported) {
@@ -186,25 +237,48 @@ std::string BoxTexts(const ReceivedModel& model) {
     return texts.empty() ? "the import failed" : texts;
 }
 
-Result Convert(ConverterHost& host, const ModelSource& source, const Options& options, std::string* json) {
+// One import, as both kinds of run make it: the capture and the model built
+// from it, which points into the capture and so lives beside it.
+class Imported {
+public:
+    // Null, with the reason, when the file cannot be handed to the plug-in.
+    static std::unique_ptr<Imported> Run(ConverterHost& host, const fs::path& file, const std::string& shown,
+                                         std::string& error) {
+        const PluginPath pluginPath(file, error);
+        if (pluginPath.Get().empty()) return nullptr;
+        return std::unique_ptr<Imported>(new Imported(host.Import(pluginPath.Get()), shown));
+    }
+    Imported(const Imported&) = delete;
+    Imported& operator=(const Imported&) = delete;
+    const ReceivedModel& Model() const { return model; }
+
+private:
+    Imported(ImportCapture capture_, const std::string& shown) : capture(std::move(capture_)) {
+        capture.file = shown;
+        model = ReceiveModel(capture);
+    }
+
+    ImportCapture capture;
+    ReceivedModel model;
+};
+
+Result Convert(ConverterHost& host, const ModelSource& source, const fs::path& output, const Options& options,
+               std::string* json) {
     std::string error;
     std::unique_ptr<TemporaryModel> copy;
     if (source.archive != nullptr) {
         copy = std::make_unique<TemporaryModel>(*source.archive, source.archive->Entries()[source.entry], error);
         if (!error.empty()) return {source.shown, Outcome::Failed, error};
     }
-    const PluginPath pluginPath(copy ? copy->Path() : source.file, error);
-    if (pluginPath.Get().empty()) return {source.shown, Outcome::Failed, error};
-
-    ImportCapture capture = host.Import(pluginPath.Get());
-    capture.file = source.shown;
-    const ReceivedModel model = ReceiveModel(capture);
+    const std::unique_ptr<Imported> imported = Imported::Run(host, copy ? copy->Path() : source.file, source.shown, error);
+    if (!imported) return {source.shown, Outcome::Failed, error};
+    const ReceivedModel& model = imported->Model();
     if (json != nullptr) *json = JsonDump(model);
     if (!model.Succeeded()) return {source.shown, Outcome::Refused, BoxTexts(model)};
     if (options.exportDir.empty()) return {source.shown, Outcome::Converted, {}};
 
     ExportMessages messages;
-    const fs::path folder = fs::u8path(options.exportDir) / source.output;
+    const fs::path folder = fs::u8path(options.exportDir) / output;
     if (!ExportScene(model, OutputFolder(folder, messages), options.exportOptions))
         return {source.shown, Outcome::Failed, messages.failure};
     PrintMessages(messages, true);  // notes, such as a model without a mesh
@@ -236,39 +310,29 @@ private:
 
 // Several models: each converted in turn, whatever befalls the others; the
 // dumps as one JSON array, or a summary; 0 when every model converted.
-int ConvertMany(ConverterHost& host, const Options& options) {
-    Inputs inputs = Collect(options.files);
-    ChooseOutputFolders(inputs.models);
-    std::vector<Result> results = inputs.unreadable;
-    if (options.json) std::cout << "[";
-    bool firstDump = true;  // models that fail before their import have none
+int ConvertMany(ConverterHost& host, const Options& options, const std::vector<InputKind>& kinds) {
+    const Inputs inputs = Collect(options.files, kinds);
+    const std::vector<fs::path> folders = ChooseOutputFolders(inputs.models);
+    Summary summary;
+    for (const Result& result : inputs.unreadable) summary.Add(result);
+    std::optional<JsonArray> dumps;
+    if (options.json) dumps.emplace(std::cout);
     {
         Progress progress(inputs.models.size());
         for (size_t i = 0; i < inputs.models.size(); ++i) {
             progress.Show(i, inputs.models[i].shown);
-            std::string json;
+            std::string json;  // none for a model that fails before its import
             try {
-                results.push_back(Convert(host, inputs.models[i], options, options.json ? &json : nullptr));
+                summary.Add(Convert(host, inputs.models[i], folders[i], options, dumps ? &json : nullptr));
             } catch (const std::exception& failure) {
-                results.push_back({inputs.models[i].shown, Outcome::Failed, failure.what()});
+                summary.Add({inputs.models[i].shown, Outcome::Failed, failure.what()});
             }
-            if (json.empty()) continue;
-            json.pop_back();  // the newline, before the comma
-            std::cout << (firstDump ? "\n" : ",\n") << json;
-            firstDump = false;
+            if (dumps && !json.empty()) dumps->Add(json);
         }
     }
-    if (options.json) std::cout << "\n]\n" << std::flush;
-
-    size_t counts[3] = {};
-    for (const Result& result : results) ++counts[int(result.outcome)];
-    std::ostream& out = options.json ? std::cerr : std::cout;
-    out << counts[0] << " converted, " << counts[1] << " refused, " << counts[2] << " failed\n";
-    for (const Result& result : results) {
-        if (result.outcome == Outcome::Refused) out << "refused " << result.shown << ": " << result.reason << "\n";
-        if (result.outcome == Outcome::Failed) out << "failed " << result.shown << ": " << result.reason << "\n";
-    }
-    return counts[1] + counts[2] == 0 ? 0 : 1;
+    if (dumps) dumps->Close();
+    summary.Print(options.json ? std::cerr : std::cout);
+    return summary.ExitStatus();
 }
 
 // The command line into options; a status to exit with when there is
@@ -343,14 +407,12 @@ PluginIdentity Identify(const PluginExports& plugin) {
 // One model, reported whole: the plug-in's answers, the report or the dump.
 int ConvertOne(ConverterHost& host, const std::string& file, const PluginIdentity& plugin, const Options& options) {
     std::string error;
-    const PluginPath pluginPath(fs::u8path(file), error);
-    if (pluginPath.Get().empty()) {
+    const std::unique_ptr<Imported> imported = Imported::Run(host, fs::u8path(file), file, error);
+    if (!imported) {
         std::cerr << "mdlhost: cannot hand " << file << " to the plug-in: " << error << "\n";
         return 1;
     }
-    ImportCapture capture = host.Import(pluginPath.Get());
-    capture.file = file;
-    const ReceivedModel model = ReceiveModel(capture);
+    const ReceivedModel& model = imported->Model();
     int status = 0;
     if (!options.exportDir.empty()) {
         ExportMessages messages;
@@ -378,11 +440,11 @@ int ConverterMain(const std::vector<std::string>& arguments) {
     for (const std::string& name : options.refused) host->Refuse(FindDelivery(name.c_str())->message);
     const PluginIdentity plugin = Identify(host->Plugin());
 
-    // One model named as a file is reported whole; anything more is converted
-    // in turn and summed up.
-    std::error_code ignored;
-    const bool one = options.files.size() == 1 && !EndsWith(options.files[0], ".pak") &&
-                     !fs::is_directory(fs::u8path(options.files[0]), ignored);
-    if (one) return ConvertOne(*host, options.files[0], plugin, options);
-    return ConvertMany(*host, options);
+    // One model named as a file (or as what is not there) is reported whole;
+    // anything more is converted in turn and summed up.
+    std::vector<InputKind> kinds;
+    for (const std::string& file : options.files) kinds.push_back(Classify(file));
+    if (kinds.size() == 1 && (kinds[0] == InputKind::Model || kinds[0] == InputKind::Missing))
+        return ConvertOne(*host, options.files[0], plugin, options);
+    return ConvertMany(*host, options, kinds);
 }
