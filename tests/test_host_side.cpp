@@ -117,9 +117,9 @@ TEST(Capture, AnUnknownMessageIsRecordedRefusedAndReportedAsUnknown) {
     capture.result = 1;
     EXPECT_FALSE(capture.NoteDelivery(unknown, reinterpret_cast<const void*>(uintptr_t(16)), 3, true));
     const ReceivedModel model = ReceiveModel(capture);
-    ASSERT_EQ(model.lists.size(), 1u);
-    EXPECT_EQ(model.lists[0].kind, nullptr);
-    EXPECT_FALSE(model.lists[0].accepted);
+    ASSERT_EQ(model.deliveries.size(), 1u);
+    EXPECT_EQ(model.deliveries[0].kind, nullptr);
+    EXPECT_FALSE(model.deliveries[0].accepted);
     EXPECT_FALSE(model.Succeeded());
     EXPECT_NE(JsonDump(model).find("\"message\": null"), std::string::npos);
     EXPECT_NE(TextReport(model, "").find("unknown message (" + std::to_string(unknown) + ")"), std::string::npos);

@@ -63,9 +63,9 @@ Json ArrayOf(const std::vector<Record>& records, Write write) {
 // The model keeps the records of each kind's first delivery; the protocol
 // sends each list once.
 Json RecordsJson(const ReceivedModel& model, size_t list) {
-    const uint32_t message = model.lists[list].message;
+    const uint32_t message = model.deliveries[list].message;
     for (size_t earlier = 0; earlier < list; ++earlier)
-        if (model.lists[earlier].message == message) return Json::array();
+        if (model.deliveries[earlier].message == message) return Json::array();
     switch (message) {
     case PM_FACES: return ArrayOf(model.faceRecords, FaceJson);
     case PM_VERTICES: return ArrayOf(model.vertexRecords, VertexJson);
@@ -91,8 +91,8 @@ std::string JsonDump(const ReceivedModel& model) {
     for (const ScaleImageCallSeen& call : model.scaleImageCalls)
         calls.push_back(Json{{"width", call.width}, {"height", call.height}, {"pixelsSha256", call.pixelsSha256}});
     Json deliveries = Json::array();
-    for (size_t i = 0; i < model.lists.size(); ++i) {
-        const ReceivedList& list = model.lists[i];
+    for (size_t i = 0; i < model.deliveries.size(); ++i) {
+        const ReceivedDelivery& list = model.deliveries[i];
         deliveries.push_back(Json{{"message", list.kind ? Json(list.kind->name) : Json(nullptr)},
                                   {"code", list.message},
                                   {"count", list.count},

@@ -45,9 +45,9 @@ const char* OwnerName(BoxOwner owner) {
 }
 
 bool ReceivedModel::Succeeded() const {
-    if (result != 1 || !messageBoxes.empty() || lists.size() != DELIVERY_COUNT) return false;
-    for (size_t i = 0; i < lists.size(); ++i)
-        if (lists[i].message != DELIVERY_ORDER[i].message || !lists[i].accepted) return false;
+    if (result != 1 || !messageBoxes.empty() || deliveries.size() != DELIVERY_COUNT) return false;
+    for (size_t i = 0; i < deliveries.size(); ++i)
+        if (deliveries[i].message != DELIVERY_ORDER[i].message || !deliveries[i].accepted) return false;
     return true;
 }
 
@@ -59,7 +59,7 @@ ReceivedModel ReceiveModel(const ImportCapture& capture) {
     for (const ScaleImageCallSeen& call : capture.scaleImageCalls)
         model.scaleImageCalls.push_back({call.width, call.height, call.pixelsSha256, call.result, call.environment, {}});
     for (const DeliverySeen& delivery : capture.deliveries)
-        model.lists.push_back({delivery.message, delivery.kind, delivery.count, delivery.accepted});
+        model.deliveries.push_back({delivery.message, delivery.kind, delivery.count, delivery.accepted});
 
     model.faceRecords = capture.Records<_FACE>(PM_FACES);
     model.vertexRecords = capture.Records<_VERTEX>(PM_VERTICES);

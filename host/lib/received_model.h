@@ -1,6 +1,6 @@
 // What the host received in one import run, built once from its capture and
 // read by every writer (JSON dump, text report, glTF, OBJ): the exchange as
-// it went (message boxes, ScaleImage calls, lists and verdicts), the records
+// it went (message boxes, ScaleImage calls, deliveries and verdicts), the records
 // as delivered, and the same records as a mesh: vertices, faces with the
 // texture coordinates of their corners, skins as pixels (and as PNG), and
 // animations as frames.
@@ -16,7 +16,7 @@
 #include "capture.h"
 
 // One message to the host window, in send order.
-struct ReceivedList {
+struct ReceivedDelivery {
     uint32_t message;
     const DeliveryMessage* kind;  // null for an unknown message
     int32_t count;
@@ -60,7 +60,7 @@ struct ReceivedModel {
     int32_t result = 0;
     std::vector<MessageBoxSeen> messageBoxes;
     std::vector<ScaleImageCallSeen> scaleImageCalls;  // without their pixels: the skins hold them
-    std::vector<ReceivedList> lists;
+    std::vector<ReceivedDelivery> deliveries;
 
     // The records of each kind's first delivery, as delivered.
     std::vector<_FACE> faceRecords;

@@ -13,5 +13,5 @@ std::string JsonDump(const ReceivedModel& model);
 // The same for a capture, through its model.
 std::string JsonDump(const ImportCapture& capture);
 
-// A readable report: the plug-in's description, boxes, lists and result.
+// A readable report: the plug-in's description, boxes, deliveries and result.
 std::string TextReport(const ReceivedModel& model, const std::string& description);

@@ -27,7 +27,7 @@ std::string TextReport(const ReceivedModel& model, const std::string& descriptio
         out << "Message box [" << (box.caption ? *box.caption : std::string("(default caption)")) << "] "
             << box.text << "  (owner: " << OwnerName(box.owner) << ", " << IconName(box.type) << ")\n";
     }
-    for (const ReceivedList& list : model.lists) {
+    for (const ReceivedDelivery& list : model.deliveries) {
         out << (list.kind ? list.kind->name : "unknown message") << " (" << list.message << "): " << list.count
             << (list.count == 1 ? " record, " : " records, ") << (list.accepted ? "accepted" : "refused") << "\n";
         if (list.message == PM_ANIMATIONS) {
