@@ -28,6 +28,7 @@
 #include "capture.h"
 #include "export_mesh.h"
 #include "models.h"
+#include "png.h"
 #include "plugin/exports.h"
 #include "thumbnail.h"
 

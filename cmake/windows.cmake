@@ -23,11 +23,7 @@ ExternalProject_Add(mdlimport_dll
   BUILD_BYPRODUCTS ${MDL_DLL})
 
 # The Windows reference host: a real window, real message boxes.
-add_library(hostlib STATIC host/lib/capture.cpp host/lib/received_model.cpp host/lib/png.cpp
-  host/lib/json_dump.cpp host/lib/text_report.cpp host/lib/sha256_win.cpp)
-mdl_target(hostlib)
-target_include_directories(hostlib PUBLIC host/lib ${PROJECT_SOURCE_DIR})
-target_include_directories(hostlib SYSTEM PRIVATE ${MDL_SYSTEM_HEADERS})
+# The host library's SHA-256 is the system's.
 target_link_libraries(hostlib PUBLIC advapi32)
 
 add_library(win32hostlib STATIC host/win32host/win32_host.cpp)

@@ -1,9 +1,9 @@
-// Skins as PNG, with the one definition of the image writer the hosts and
-// the glTF library use.
+// Pictures as PNG, with the one definition of the image writer that the
+// export and the tests' glTF library use.
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb/stb_image_write.h>
 
-#include "received_model.h"
+#include "png.h"
 
 namespace {
 

@@ -55,6 +55,8 @@ struct ExportMesh {
     std::vector<float> splitUv;         // two per glTF vertex
     std::vector<uint32_t> splitIndices; // three per face
 
+    std::vector<std::string> skins;  // each skin as PNG, encoded once; empty without pixels
+
     std::vector<const _VEC3*> poses;  // host positions: the rest pose, then every frame
     std::vector<ExportAnimation> animations;  // those with frames, in order
 

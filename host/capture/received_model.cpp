@@ -69,7 +69,7 @@ ReceivedModel ReceiveModel(const ImportCapture& capture) {
         model.textures.push_back(
             {texture, call ? std::optional<size_t>(size_t(call - capture.scaleImageCalls.data())) : std::nullopt});
         Skin skin;
-        if (call != nullptr) skin = {call->width, call->height, call->pixels, EncodePng(call->width, call->height, call->pixels)};
+        if (call != nullptr) skin = {call->width, call->height, call->pixels};
         model.skins.push_back(std::move(skin));
     }
 

@@ -52,13 +52,13 @@ fs::path ObjFramePath(const ExportAnimation& animation, size_t frame) {
     return fs::path("frames") / (SafeName(animation.name, animation.index) + "_" + std::to_string(frame) + ".obj");
 }
 
-bool WriteObjSkins(const ReceivedModel& model, const OutputFolder& folder, std::string& material) {
+bool WriteObjSkins(const ExportMesh& mesh, const OutputFolder& folder, std::string& material) {
     material.clear();
-    for (size_t i = 0; i < model.skins.size(); ++i) {
-        if (model.skins[i].png.empty()) continue;
+    for (size_t i = 0; i < mesh.skins.size(); ++i) {
+        if (mesh.skins[i].empty()) continue;
         const std::string name = "texture" + std::to_string(i) + ".png";
         OutputFile png(folder, name);
-        png.Write(model.skins[i].png.data(), model.skins[i].png.size());
+        png.Write(mesh.skins[i].data(), mesh.skins[i].size());
         if (!png.Commit()) return false;
         if (material.empty()) {
             OutputFile mtl(folder, "model.mtl");

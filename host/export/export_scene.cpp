@@ -4,6 +4,7 @@
 
 #include "export_mesh.h"
 #include "obj_writer.h"
+#include "png.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ bool WriteFiles(const ReceivedModel& model, const OutputFolder& folder, const Ex
     if (!glb.Finish()) return false;
 
     std::string material;
-    if (!WriteObjSkins(model, folder, material)) return false;
+    if (!WriteObjSkins(mesh, folder, material)) return false;
     if (mesh.vertexCount > 0) {
         OutputFile obj(folder, "model.obj");
         WriteObjPose(obj.Text(), mesh, rest, material);

@@ -3,6 +3,8 @@
 #include <functional>
 #include <unordered_map>
 
+#include "png.h"
+
 namespace {
 
 struct CornerKey {
@@ -45,6 +47,8 @@ ExportMesh::ExportMesh(const ReceivedModel& model, bool withNormals) : vertexCou
             splitIndices.push_back(at->second);
         }
     }
+
+    for (const Skin& skin : model.skins) skins.push_back(EncodePng(skin.width, skin.height, skin.pixels));
 
     poses.push_back(model.vertices.data());
     for (size_t k = 0; k < model.animations.size(); ++k) {

@@ -101,7 +101,7 @@ GlbWriter::~GlbWriter() = default;
 
 void GlbWriter::PlanBuffer() {
     Layout& plan = *layout;
-    for (const Skin& skin : model.skins) plan.images.push_back(skin.png.empty() ? -1 : plan.Add(skin.png.size()));
+    for (const std::string& png : mesh.skins) plan.images.push_back(png.empty() ? -1 : plan.Add(png.size()));
     if (!hasMesh) return;
     const uint64_t vertices = mesh.splitSource.size();
     plan.wideIndices = vertices > LARGEST_SHORT_INDEX_COUNT;
@@ -337,8 +337,8 @@ bool GlbWriter::Begin(const OutputFolder& folder, const Pose& rest) {
     const uint32_t binary[2] = {uint32_t(plan.size), CHUNK_BIN};
     file->Write(binary, sizeof binary);
 
-    for (const Skin& skin : model.skins)
-        if (!skin.png.empty()) WriteView(skin.png.data(), skin.png.size());
+    for (const std::string& png : mesh.skins)
+        if (!png.empty()) WriteView(png.data(), png.size());
     if (!hasMesh) return file->Good();
     if (plan.wideIndices) {
         WriteView(mesh.splitIndices);

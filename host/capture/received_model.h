@@ -2,7 +2,7 @@
 // read by every writer (JSON dump, text report, glTF, OBJ): the exchange as
 // it went (message boxes, ScaleImage calls, deliveries and verdicts), the records
 // as delivered, and the same records as a mesh: vertices, faces with the
-// texture coordinates of their corners, skins as pixels (and as PNG), and
+// texture coordinates of their corners, skins as pixels, and
 // animations as frames.
 //
 // Animation frames point into the capture's data: the capture outlives the
@@ -52,7 +52,6 @@ struct Skin {
     int32_t width = 0;
     int32_t height = 0;
     std::vector<_COLOR> pixels;  // as the plug-in passed them to ScaleImage
-    std::string png;             // the same, encoded once; empty when there are no pixels
 };
 
 struct ReceivedModel {
@@ -87,7 +86,3 @@ std::string BytesAsText(const std::string& bytes);
 
 const char* OwnerName(BoxOwner owner);
 
-// A skin as PNG bytes.
-std::string EncodePng(int32_t width, int32_t height, const std::vector<_COLOR>& pixels);
-// A picture with transparency (4 bytes a pixel, RGBA) as PNG bytes.
-std::string EncodePngRgba(int32_t width, int32_t height, const std::vector<uint8_t>& rgba);

@@ -19,4 +19,4 @@ std::filesystem::path ObjFramePath(const ExportAnimation& animation, size_t fram
 
 // Each skin as textureN.png, and model.mtl with the first of them as the
 // material "skin", whose name goes to material (empty without skins).
-bool WriteObjSkins(const ReceivedModel& model, const OutputFolder& folder, std::string& material);
+bool WriteObjSkins(const ExportMesh& mesh, const OutputFolder& folder, std::string& material);
