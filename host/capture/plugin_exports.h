@@ -3,6 +3,8 @@
 // each passes a lookup (dlsym, GetProcAddress) to ResolveExports.
 #pragma once
 
+#include <string>
+
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -50,4 +52,16 @@ const char* ResolveExports(Lookup lookup, PluginExports& exports) {
     exports.GetInfo = reinterpret_cast<decltype(exports.GetInfo)>(found[4]);
     exports.ReturnData = reinterpret_cast<decltype(exports.ReturnData)>(found[5]);
     return nullptr;
+}
+
+// What the plug-in says it is, asked in one place for every host.
+struct PluginIdentity {
+    int type;
+    std::string description;
+    std::string filter;
+};
+
+inline PluginIdentity Identify(const PluginExports& plugin) {
+    // Braces: asked in this order.
+    return PluginIdentity{plugin.GetType(), plugin.GetInfo(1), plugin.ReturnLabel(1)};
 }

@@ -277,19 +277,6 @@ std::optional<int> ParseOptions(const std::vector<std::string>& arguments, Optio
     return std::nullopt;
 }
 
-// What the plug-in says it is, asked once.
-struct PluginIdentity {
-    int type;
-    std::string description;
-    std::string filter;
-};
-
-PluginIdentity Identify(const PluginExports& plugin) {
-    PluginIdentity identity{plugin.GetType(), plugin.GetInfo(1), plugin.ReturnLabel(1)};
-    plugin.ReturnData(0, 0);
-    return identity;
-}
-
 // One model, reported whole: the plug-in's answers, the report or the dump.
 int ConvertOne(ConverterHost& host, const std::string& file, const PluginIdentity& plugin, const Options& options) {
     std::string error;
@@ -325,6 +312,7 @@ int ConverterMain(const std::vector<std::string>& arguments) {
     }
     for (const std::string& name : options.refused) host->Refuse(FindDelivery(name.c_str())->message);
     const PluginIdentity plugin = Identify(host->Plugin());
+    host->Plugin().ReturnData(0, 0);
 
     // One model named as a file (or as what is not there) is reported whole;
     // anything more is converted in turn and summed up.

@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
     _setmode(_fileno(stdout), _O_BINARY);
     const ImportCapture capture = host.Run(file);
     const ReceivedModel model = ReceiveModel(capture);
-    const std::string out = json ? JsonDump(model) : TextReport(model, host.Plugin().GetInfo(1));
+    const std::string out = json ? JsonDump(model) : TextReport(model, Identify(host.Plugin()).description);
     std::fwrite(out.data(), 1, out.size(), stdout);
     return 0;
 }
