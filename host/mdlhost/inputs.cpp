@@ -8,17 +8,18 @@
 
 namespace fs = std::filesystem;
 
+namespace {
+
 std::string Lower(std::string text) {
     for (char& c : text) c = char(std::tolower(static_cast<unsigned char>(c)));
     return text;
 }
 
+// Whether text ends with tail (lower case), in any letter case.
 bool EndsWith(const std::string& text, const char* tail) {
     const std::string end(tail);
     return text.size() >= end.size() && Lower(text.substr(text.size() - end.size())) == end;
 }
-
-namespace {
 
 void CollectFolder(const std::string& argument, const fs::path& folder, Inputs& inputs) {
     std::vector<fs::path> found;

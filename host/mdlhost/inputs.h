@@ -10,10 +10,6 @@
 
 #include "pak_reader.h"
 
-std::string Lower(std::string text);
-// Whether text ends with tail (lower case), in any letter case.
-bool EndsWith(const std::string& text, const char* tail);
-
 // One model to convert: a file on disk, or an entry of an archive.
 struct ModelSource {
     std::string shown;  // as reports name it: the path given, or ARCHIVE/ENTRY

@@ -2,12 +2,9 @@
 // it what it is, gives it a window and imports a model, then reports what it
 // received and, on request, exports it. Given several models (files, folders
 // of them, Quake .pak archives), it converts each in turn and sums up.
-#include <algorithm>
-#include <cctype>
 #include <iostream>
 #include <optional>
 #include <random>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
