@@ -30,7 +30,7 @@ add_executable(mdlhost host/mdlhost/main.cpp host/mdlhost/host_linux.cpp)
 mdl_target(mdlhost)
 target_include_directories(mdlhost SYSTEM PRIVATE ${MDL_SYSTEM_HEADERS})
 target_compile_definitions(mdlhost PRIVATE MDL_SAMPLE_PATH="${MDL_SAMPLE}")
-target_link_libraries(mdlhost PRIVATE converterinputs recorder sceneexport pakreader Tovra_Main ${CMAKE_DL_LIBS})
+target_link_libraries(mdlhost PRIVATE converterinputs recorder gallery sceneexport pakreader Tovra_Main ${CMAKE_DL_LIBS})
 add_dependencies(mdlhost mdlimport)
 set_target_properties(mdlhost PROPERTIES BUILD_RPATH "$ORIGIN")
 

@@ -39,7 +39,7 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/scripts/wine-run.sh)
 add_executable(mdlhost host/mdlhost/main.cpp host/mdlhost/host_windows.cpp)
 mdl_target(mdlhost)
 target_include_directories(mdlhost SYSTEM PRIVATE ${MDL_SYSTEM_HEADERS})
-target_link_libraries(mdlhost PRIVATE converterinputs win32hostlib sceneexport pakreader)
+target_link_libraries(mdlhost PRIVATE converterinputs win32hostlib gallery sceneexport pakreader)
 target_link_options(mdlhost PRIVATE -static -municode)
 add_dependencies(mdlhost mdlimport_dll)
 

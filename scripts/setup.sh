@@ -9,7 +9,8 @@
 set -euo pipefail
 
 run_packages=(cmake make g++-multilib googletest nlohmann-json3-dev libcli11-dev libstb-dev libtinygltf-dev nettle-dev:i386)
-test_packages=("${run_packages[@]}" g++-mingw-w64-i686 wine wine32:i386 xvfb f3d clang-14 libclang-rt-14-dev locales)
+test_packages=("${run_packages[@]}" g++-mingw-w64-i686 wine wine32:i386 xvfb f3d clang-14 libclang-rt-14-dev locales
+  chromium)
 bench_packages=("${run_packages[@]}" libbenchmark-dev:i386 libassimp-dev g++ time)
 package_packages=(cmake make googletest nlohmann-json3-dev libcli11-dev libstb-dev g++-mingw-w64-i686)
 docs_packages=("${run_packages[@]}" f3d xvfb)
@@ -50,9 +51,16 @@ install_packages() {
 
 install_packages "${wanted[@]}"
 
-# Node.js and npm for the glTF validator (the machine's own, where it has them).
-if [ "${1:-test}" = test ] && ! command -v npm >/dev/null; then
-  install_packages nodejs npm
+# Node.js and npm (the machine's own, where it has them): the gallery's 3D
+# viewer, which the build carries into mdlhost, and for the tests the glTF
+# validator and the browser's driver, all exactly as the lockfile pins them.
+# npm ci again only when the lockfile is newer than what it installed.
+if [ "${1:-test}" != blender ]; then
+  command -v npm >/dev/null || install_packages nodejs npm
+  root=$(cd "$(dirname "$0")/.." && pwd)
+  if [ ! "$root/node_modules/.package-lock.json" -nt "$root/package-lock.json" ]; then
+    (cd "$root" && npm ci --no-audit --no-fund --loglevel=error)
+  fi
 fi
 
 # A Russian locale, in which Wine takes code page 1251 as the ANSI one, and

@@ -11,8 +11,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh test
-# The glTF validator, exactly as the lockfile pins it.
-npm ci --no-audit --no-fund --loglevel=error
 
 emulated=false
 grep -qs '^enabled' /proc/sys/fs/binfmt_misc/qemu-i386 && emulated=true

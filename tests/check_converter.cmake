@@ -4,7 +4,8 @@ cmake_minimum_required(VERSION 3.25)
 # an archive converts whole, each model's files as its one-by-one conversion;
 # a folder at every depth; the summary and the exit status; every damaged or
 # hostile archive refused with a clear message, and nothing written outside
-# the export's folder.
+# the export's folder. With --gallery, the same model folders and the
+# gallery's page and files beside them (VIEWER: the viewer it must carry).
 include(${CMAKE_CURRENT_LIST_DIR}/script_helpers.cmake)
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
@@ -27,7 +28,7 @@ endfunction()
 # written; help: exit 0. Options begin with '-' only, so a path that begins
 # with '/' is a path on Windows too.
 foreach(arguments "--no-such-option;models" "models;--export-thumbnail;5000;--export;../out/none"
-        "models;--export-normals;flat;--export;../out/none" "models;--export")
+        "models;--export-normals;flat;--export;../out/none" "models;--export" "models;--gallery")
   convert(2 ${arguments})
 endforeach()
 if(EXISTS ${WORK}/out/none)
@@ -77,6 +78,31 @@ list(LENGTH written count)
 if(NOT count EQUAL 4)
   message(FATAL_ERROR "the archive's conversion wrote ${written}")
 endif()
+if(EXISTS ${WORK}/out/game/index.html OR EXISTS ${WORK}/out/game/index_files)
+  message(FATAL_ERROR "a conversion without --gallery wrote the gallery")
+endif()
+
+# The same with the gallery: the same model folders, the page naming every
+# model, each one's script, and the viewer carried in the program.
+convert(1 game/pak0.pak --export ../out/gallery --gallery)
+expect("4 converted, 1 refused, 0 failed\n")
+expect("gallery: ../out/gallery")
+foreach(folder ${folders})
+  same_folders(${WORK}/out/game/${folder} ${WORK}/out/gallery/${folder})
+endforeach()
+file(READ ${WORK}/out/gallery/index.html page)
+foreach(shown progs/ogre.mdl progs/Ogre.mdl progs/KNIGHT.MDL maps/b_bh10.mdl "refused <span class=\"path\">game/pak0.pak/progs/bad.mdl")
+  string(FIND "${page}" "${shown}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "the gallery does not show ${shown}")
+  endif()
+endforeach()
+foreach(file models/0.js models/1.js models/2.js models/3.js gallery.js gallery.css NOTICES.txt)
+  if(NOT EXISTS ${WORK}/out/gallery/index_files/${file})
+    message(FATAL_ERROR "the gallery has no index_files/${file}")
+  endif()
+endforeach()
+same_files(${WORK}/out/gallery/index_files/model-viewer.min.js ${VIEWER} "the gallery's viewer is not the lockfile's")
 
 # A folder: every .mdl at any depth, in any letter case; the dumps as one array.
 convert(0 models --export ../out/models)

@@ -57,3 +57,7 @@ private:
 
 // Whether standard error is a terminal a person watches.
 bool ErrorsGoToATerminal();
+
+// Whether the program has a console window of its own, which closes when it
+// ends: so it is when a file manager starts it with files dropped on it.
+bool StartedWithAConsoleOfItsOwn();

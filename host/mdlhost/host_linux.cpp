@@ -72,4 +72,7 @@ PluginPath::~PluginPath() = default;
 
 bool ErrorsGoToATerminal() { return isatty(STDERR_FILENO) != 0; }
 
+// A terminal is always someone's: the program never owns the window.
+bool StartedWithAConsoleOfItsOwn() { return false; }
+
 int main(int argc, char** argv) { return ConverterMain(std::vector<std::string>(argv, argv + argc)); }

@@ -121,6 +121,13 @@ PluginPath::~PluginPath() {
 
 bool ErrorsGoToATerminal() { return _isatty(_fileno(stderr)) != 0; }
 
+// The console's only process is this one, and its input is that console:
+// a command prompt would be a second process, a script would redirect.
+bool StartedWithAConsoleOfItsOwn() {
+    DWORD processes[2];
+    return GetConsoleProcessList(processes, 2) == 1 && _isatty(_fileno(stdin)) != 0;
+}
+
 int wmain(int argc, wchar_t** argv) {
     // The same bytes as on Linux: no CR before each LF.
     _setmode(_fileno(stdout), _O_BINARY);

@@ -88,11 +88,22 @@ Inputs Collect(const std::vector<std::string>& arguments, const std::vector<Inpu
 // Each model's own folder under the export's, in the models' order: its
 // path without the extension, with a suffix where another model has it
 // already. Compared without case, as Windows' file systems compare names.
-std::vector<fs::path> ChooseOutputFolders(const std::vector<ModelSource>& models) {
+std::vector<fs::path> ChooseOutputFolders(const std::vector<ModelSource>& models,
+                                          const std::vector<std::string>& reserved) {
+    std::set<std::string> firstParts;
+    for (const std::string& name : reserved) firstParts.insert(Lower(name));
     std::vector<fs::path> folders;
     std::set<std::string> taken;
     for (const ModelSource& model : models) {
-        const fs::path wanted = fs::path(model.relative).replace_extension();
+        fs::path wanted = fs::path(model.relative).replace_extension();
+        if (firstParts.count(Lower(wanted.begin()->u8string())) != 0) {
+            // The first part gets the suffix, so the whole tree stays out of the reserved name.
+            fs::path first = *wanted.begin();
+            for (int n = 2; firstParts.count(Lower(first.u8string())) != 0; ++n)
+                first = fs::u8path(wanted.begin()->u8string() + "-" + std::to_string(n));
+            wanted = first / wanted.lexically_relative(*wanted.begin());
+            if (wanted.filename() == ".") wanted = first;
+        }
         fs::path candidate = wanted;
         for (int n = 2; !taken.insert(Lower(candidate.generic_u8string())).second; ++n)
             candidate = fs::u8path(wanted.u8string() + "-" + std::to_string(n));
@@ -101,3 +112,12 @@ std::vector<fs::path> ChooseOutputFolders(const std::vector<ModelSource>& models
     return folders;
 }
 
+std::optional<fs::path> DroppedFilesFolder(const std::vector<std::string>& files, InputKind first, bool ownConsole) {
+    if (!ownConsole || files.empty()) return std::nullopt;
+    for (const std::string& file : files)
+        if (file.empty() || file[0] == '-') return std::nullopt;
+    fs::path path = fs::u8path(files[0]);
+    while (!path.has_filename() && path.has_relative_path()) path = path.parent_path();  // a folder's trailing separator
+    const fs::path name = first == InputKind::Folder ? path.filename() : path.stem();
+    return path.parent_path() / fs::u8path(name.u8string() + " converted");
+}

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,5 +42,14 @@ Inputs Collect(const std::vector<std::string>& arguments, const std::vector<Inpu
 
 // Each model's own folder under the export's, in the models' order: its
 // path without the extension, with a suffix where another model has it
-// already. Compared without case, as Windows' file systems compare names.
-std::vector<std::filesystem::path> ChooseOutputFolders(const std::vector<ModelSource>& models);
+// already, or where its first part is a reserved name (the gallery's own
+// files). Compared without case, as Windows' file systems compare names.
+std::vector<std::filesystem::path> ChooseOutputFolders(const std::vector<ModelSource>& models,
+                                                       const std::vector<std::string>& reserved = {});
+
+// Files dropped on the program in a file manager, which starts it with a
+// console of its own and nothing but paths: converted into a folder beside
+// the first, named for it ("NAME converted"), with the gallery. Null for a
+// run from a command line, or with any option.
+std::optional<std::filesystem::path> DroppedFilesFolder(const std::vector<std::string>& files, InputKind first,
+                                                        bool ownConsole);

@@ -13,6 +13,7 @@
 
 #include "converter_host.h"
 #include "export_scene.h"
+#include "gallery.h"
 #include "inputs.h"
 #include "pak_reader.h"
 #include "reports.h"
@@ -27,6 +28,8 @@ struct Options {
     std::vector<std::string> refused;
     std::string exportDir;  // UTF-8
     ExportOptions exportOptions;
+    bool gallery = false;
+    bool dropped = false;  // files dropped on the program: converted as many, then it waits for Enter
     std::string plugin;  // the module's path, UTF-8
 };
 
@@ -38,6 +41,7 @@ public:
         results.push_back(std::move(result));
     }
     int ExitStatus() const { return refused + failed == 0 ? 0 : 1; }
+    const std::vector<Result>& Results() const { return results; }
     void Print(std::ostream& out) const {
         out << converted << " converted, " << refused << " refused, " << failed << " failed\n";
         for (const Result& result : results) {
@@ -145,8 +149,13 @@ private:
     ReceivedModel model;
 };
 
+// Whether the export draws the model's picture.
+bool HasThumbnail(const ReceivedModel& model, const ExportOptions& options) {
+    return options.thumbnail > 0 && !model.vertices.empty() && !model.faces.empty();
+}
+
 Result Convert(ConverterHost& host, const ModelSource& source, const fs::path& output, const Options& options,
-               std::string* json) {
+               std::string* json, Gallery* gallery) {
     std::string error;
     std::unique_ptr<TemporaryModel> copy;
     if (source.archive != nullptr) {
@@ -162,7 +171,9 @@ Result Convert(ConverterHost& host, const ModelSource& source, const fs::path& o
 
     ExportMessages messages;
     const fs::path folder = fs::u8path(options.exportDir) / output;
-    if (!ExportScene(model, OutputFolder(folder, messages), options.exportOptions))
+    if (!ExportScene(model, OutputFolder(folder, messages), options.exportOptions) ||
+        (gallery != nullptr &&
+         !gallery->AddModel(source.shown, output, model, HasThumbnail(model, options.exportOptions), messages)))
         return {source.shown, Outcome::Failed, messages.failure};
     PrintMessages(messages, true);  // notes, such as a model without a mesh
     return {source.shown, Outcome::Converted, {}};
@@ -191,11 +202,41 @@ private:
     size_t width = 0;
 };
 
+// The gallery's title: what was converted, by name.
+std::string GalleryTitle(const std::vector<std::string>& files) {
+    std::string title;
+    for (const std::string& file : files) {
+        fs::path path = fs::u8path(file);
+        while (!path.has_filename() && path.has_relative_path()) path = path.parent_path();
+        title += (title.empty() ? "" : ", ") + path.filename().u8string();
+    }
+    return title;
+}
+
+// The gallery's page once every model is through, with those that did not
+// convert; where it went, or why it did not.
+bool WriteGallery(Gallery& gallery, const std::vector<Result>& results, const Options& options, std::ostream& out) {
+    for (const Result& result : results)
+        if (result.outcome != Outcome::Converted)
+            gallery.AddUnconverted(result.shown, result.outcome == Outcome::Refused, result.reason);
+    ExportMessages messages;
+    if (!gallery.Write(GalleryTitle(options.files), messages)) {
+        PrintMessages(messages, false);
+        return false;
+    }
+    out << "gallery: " << Shown(fs::u8path(options.exportDir) / GALLERY_PAGE) << "\n";
+    return true;
+}
+
 // Several models: each converted in turn, whatever befalls the others; the
 // dumps as one JSON array, or a summary; 0 when every model converted.
 int ConvertMany(ConverterHost& host, const Options& options, const std::vector<InputKind>& kinds) {
     const Inputs inputs = Collect(options.files, kinds);
-    const std::vector<fs::path> folders = ChooseOutputFolders(inputs.models);
+    std::optional<Gallery> gallery;
+    if (options.gallery) gallery.emplace(fs::u8path(options.exportDir));
+    const std::vector<fs::path> folders =
+        ChooseOutputFolders(inputs.models, gallery ? std::vector<std::string>{GALLERY_PAGE, GALLERY_FILES}
+                                                   : std::vector<std::string>{});
     Summary summary;
     for (const Result& result : inputs.unreadable) summary.Add(result);
     std::optional<JsonArray> dumps;
@@ -206,7 +247,8 @@ int ConvertMany(ConverterHost& host, const Options& options, const std::vector<I
             progress.Show(i, inputs.models[i].shown);
             std::string json;  // none for a model that fails before its import
             try {
-                summary.Add(Convert(host, inputs.models[i], folders[i], options, dumps ? &json : nullptr));
+                summary.Add(Convert(host, inputs.models[i], folders[i], options, dumps ? &json : nullptr,
+                                    gallery ? &*gallery : nullptr));
             } catch (const std::exception& failure) {
                 summary.Add({inputs.models[i].shown, Outcome::Failed, failure.what()});
             }
@@ -214,7 +256,9 @@ int ConvertMany(ConverterHost& host, const Options& options, const std::vector<I
         }
     }
     if (dumps) dumps->Close();
-    summary.Print(options.json ? std::cerr : std::cout);
+    std::ostream& out = options.json ? std::cerr : std::cout;
+    summary.Print(out);
+    if (gallery && !WriteGallery(*gallery, summary.Results(), options, out)) return 1;
     return summary.ExitStatus();
 }
 
@@ -239,7 +283,7 @@ std::optional<int> ParseOptions(const std::vector<std::string>& arguments, Optio
         ->check([](const std::string& name) {
             return FindDelivery(name.c_str()) ? std::string() : "not a delivery message: " + name;
         });
-    app.add_option("--export", options.exportDir,
+    CLI::Option* exportOption = app.add_option("--export", options.exportDir,
                    "write what the host received to this folder (several models: each to a folder of its own "
                    "in it): model.glb (binary glTF with every skin and animation), model.obj with its skins "
                    "as PNG, and thumbnail.png, a picture of the model");
@@ -254,6 +298,10 @@ std::optional<int> ParseOptions(const std::vector<std::string>& arguments, Optio
                    "thumbnail.png's width and height in pixels (default " + std::to_string(THUMBNAIL_DEFAULT_SIZE) +
                        "), 0 for none")
         ->check(CLI::Range(0, THUMBNAIL_LARGEST_SIZE));
+    app.add_flag("--gallery", options.gallery,
+                 "also write index.html in the export's folder: a page of every converted model, its picture and "
+                 "counts, and a 3D view of the one chosen, which a browser opens from disk")
+        ->needs(exportOption);
     app.add_option("--plugin", options.plugin, "plug-in module to load");
     std::vector<const char*> argv;
     for (const std::string& argument : arguments) argv.push_back(argument.c_str());
@@ -286,8 +334,22 @@ int ConvertOne(ConverterHost& host, const std::string& file, const PluginIdentit
     int status = 0;
     if (!options.exportDir.empty()) {
         ExportMessages messages;
-        if (!ExportScene(model, fs::u8path(options.exportDir), options.exportOptions, messages)) status = 1;
+        const bool exported = ExportScene(model, fs::u8path(options.exportDir), options.exportOptions, messages);
+        if (!exported) status = 1;
         PrintMessages(messages, model.Succeeded());
+        if (options.gallery) {
+            Gallery gallery(fs::u8path(options.exportDir));
+            ExportMessages added;
+            std::vector<Result> results;
+            if (!model.Succeeded()) results.push_back({file, Outcome::Refused, BoxTexts(model)});
+            else if (!exported) results.push_back({file, Outcome::Failed, messages.failure});
+            else if (!gallery.AddModel(file, {}, model, HasThumbnail(model, options.exportOptions), added)) {
+                PrintMessages(added, true);
+                results.push_back({file, Outcome::Failed, added.failure});
+                status = 1;
+            }
+            if (!WriteGallery(gallery, results, options, std::cerr)) status = 1;
+        }
     }
     const std::string header = "Plug-in type: " + std::to_string(plugin.type) + "\nFilter: " + plugin.filter + "\n";
     std::cout << (options.json ? JsonDump(model) : header + TextReport(model, plugin.description)) << std::flush;
@@ -295,12 +357,27 @@ int ConvertOne(ConverterHost& host, const std::string& file, const PluginIdentit
     return status;
 }
 
-}  // namespace
+// Files dropped on the program in a file manager, which gives it a console
+// of its own that closes with it: the dropped files converted with the
+// gallery, and the window kept open until the person has read it.
+std::optional<std::vector<std::string>> DroppedFilesArguments(const std::vector<std::string>& arguments,
+                                                              bool ownConsole) {
+    const std::vector<std::string> files(arguments.begin() + (arguments.empty() ? 0 : 1), arguments.end());
+    if (files.empty()) return std::nullopt;
+    const std::optional<fs::path> folder = DroppedFilesFolder(files, Classify(files[0]), ownConsole);
+    if (!folder) return std::nullopt;
+    std::vector<std::string> dropped = arguments;
+    dropped.insert(dropped.end(), {"--export", folder->u8string(), "--gallery"});
+    return dropped;
+}
 
-int ConverterMain(const std::vector<std::string>& arguments) {
-    Options options;
-    if (const std::optional<int> status = ParseOptions(arguments, options)) return *status;
+void WaitForEnter() {
+    std::cout << "Press Enter to close this window." << std::endl;
+    std::string line;
+    std::getline(std::cin, line);
+}
 
+int Run(const Options& options) {
     std::string error;
     const std::unique_ptr<ConverterHost> host = LoadConverterHost(fs::u8path(options.plugin), error);
     if (!host) {
@@ -315,7 +392,26 @@ int ConverterMain(const std::vector<std::string>& arguments) {
     // anything more is converted in turn and summed up.
     std::vector<InputKind> kinds;
     for (const std::string& file : options.files) kinds.push_back(Classify(file));
-    if (kinds.size() == 1 && (kinds[0] == InputKind::Model || kinds[0] == InputKind::Missing))
+    if (!options.dropped && kinds.size() == 1 && (kinds[0] == InputKind::Model || kinds[0] == InputKind::Missing))
         return ConvertOne(*host, options.files[0], plugin, options);
     return ConvertMany(*host, options, kinds);
+}
+
+}  // namespace
+
+int ConverterMain(const std::vector<std::string>& arguments) {
+    const bool ownConsole = StartedWithAConsoleOfItsOwn();
+    if (ownConsole && arguments.size() <= 1) {
+        std::cout << "Drop models, folders of models or .pak archives on this program: it converts them into a "
+                     "folder beside the first, with index.html, a page that shows them all.\n";
+        WaitForEnter();
+        return 2;
+    }
+    const std::optional<std::vector<std::string>> dropped = DroppedFilesArguments(arguments, ownConsole);
+    Options options;
+    if (const std::optional<int> status = ParseOptions(dropped ? *dropped : arguments, options)) return *status;
+    options.dropped = dropped.has_value();
+    const int status = Run(options);
+    if (options.dropped) WaitForEnter();
+    return status;
 }

@@ -1,6 +1,7 @@
 // Writes the models whose exports the glTF validator checks: a seam, several
 // skins, no frames, one frame, a repeated sequence name, more than 65,535
-// glTF vertices and 20,000 frames in one animation.
+// glTF vertices, 20,000 frames in one animation, and sequences named as
+// markup, quotes and bytes that are not UTF-8, in a model of two skins.
 // Usage: make_export_models FOLDER
 #include <cmath>
 #include <cstdio>
@@ -97,5 +98,8 @@ int main(int argc, char** argv) {
                     Tube(6, 3, {"stand1", "stand2", "run1", "run2", "run3", "stand1", "stand2"}).Bytes());
     ok &= WriteFile(folder + "many_vertices.mdl", Tube(300, 220, {"wave1", "wave2"}, 1).Bytes());
     ok &= WriteFile(folder + "long_animation.mdl", LongAnimation(20000).Bytes());
+    ok &= WriteFile(folder + "hostile_names.mdl",
+                    Tube(6, 3, {"</script>1", "</script>2", "<b id=x>1", "<svg onload=x>1", "\"'&amp;1", "\xff\xfe" "1"}, 2)
+                        .Bytes());
     return ok ? 0 : 1;
 }

@@ -1,0 +1,225 @@
+#include "gallery.h"
+
+#include <fstream>
+
+#include "gallery_files.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char REPLACEMENT[] = "\xEF\xBF\xBD";  // U+FFFD
+
+// The length of the valid UTF-8 sequence at text[i], or 0 where there is none.
+size_t Utf8Length(std::string_view text, size_t i) {
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    if (lead < 0x80) return 1;
+    size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;  // the second byte's range, narrowed against overlongs and surrogates
+    if (lead >= 0xC2 && lead <= 0xDF) length = 2;
+    else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (i + length > text.size() || byte(i + 1) < low || byte(i + 1) > high) return 0;
+    for (size_t k = 2; k < length; ++k)
+        if ((byte(i + k) & 0xC0) != 0x80) return 0;
+    return length;
+}
+
+std::string Count(size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+constexpr char BASE64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+// in's bytes as base64, a whole number of groups unless last.
+void AppendBase64(const unsigned char* in, size_t size, std::string& out) {
+    size_t i = 0;
+    for (; i + 3 <= size; i += 3) {
+        const uint32_t group = uint32_t(in[i]) << 16 | uint32_t(in[i + 1]) << 8 | in[i + 2];
+        for (int shift = 18; shift >= 0; shift -= 6) out += BASE64[(group >> shift) & 63];
+    }
+    if (i == size) return;
+    const uint32_t group = uint32_t(in[i]) << 16 | (i + 1 < size ? uint32_t(in[i + 1]) << 8 : 0);
+    out += BASE64[group >> 18];
+    out += BASE64[(group >> 12) & 63];
+    out += i + 1 < size ? BASE64[(group >> 6) & 63] : '=';
+    out += '=';
+}
+
+// The model's GLB as the classic script the page runs to receive it:
+// galleryModel(INDEX, "BASE64").
+bool WriteModelScript(const fs::path& glb, const OutputFolder& folder, const fs::path& script, size_t index) {
+    std::ifstream in(glb, std::ios::binary);
+    if (!in) {
+        folder.Messages().Fail("cannot read " + Shown(glb) + " for the gallery");
+        return false;
+    }
+    OutputFile out(folder, script);
+    out.Text() << "galleryModel(" << index << ",\"";
+    std::vector<char> block(3 << 16);  // a whole number of base64 groups
+    std::string encoded;
+    while (in) {
+        in.read(block.data(), std::streamsize(block.size()));
+        encoded.clear();
+        AppendBase64(reinterpret_cast<const unsigned char*>(block.data()), size_t(in.gcount()), encoded);
+        out.Write(encoded.data(), encoded.size());
+    }
+    if (in.bad()) {
+        folder.Messages().Fail("cannot read " + Shown(glb) + " for the gallery");
+        return false;
+    }
+    out.Text() << "\");\n";
+    return out.Commit();
+}
+
+fs::path ModelScript(size_t index) {
+    return fs::path(GALLERY_FILES) / "models" / (std::to_string(index) + ".js");
+}
+
+}  // namespace
+
+std::string HtmlText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        const size_t length = Utf8Length(text, i);
+        if (length == 0) {
+            out += REPLACEMENT;
+            ++i;
+            continue;
+        }
+        switch (text[i]) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\'': out += "&#39;"; break;
+        default: out.append(text.substr(i, length));
+        }
+        i += length;
+    }
+    return out;
+}
+
+std::string UrlPath(const fs::path& relative) {
+    static constexpr char HEX[] = "0123456789ABCDEF";
+    std::string url;
+    for (const char c : relative.generic_u8string()) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9') ||
+            std::string_view("-._~/").find(c) != std::string_view::npos) {
+            url += c;
+        } else {
+            url += '%';
+            url += HEX[byte >> 4];
+            url += HEX[byte & 15];
+        }
+    }
+    return url;
+}
+
+Gallery::Gallery(fs::path root_) : root(std::move(root_)) {}
+
+bool Gallery::AddModel(const std::string& shown, const fs::path& folder, const ReceivedModel& model, bool thumbnail,
+                       ExportMessages& messages) {
+    const OutputFolder out(root, messages);
+    if (!out.Create(fs::path(GALLERY_FILES) / "models") ||
+        !WriteModelScript(root / folder / "model.glb", out, ModelScript(models.size()), models.size()))
+        return false;
+    Model entry{shown, UrlPath(folder), model.vertices.size(), model.faces.size(), 0, 0, model.skins.size(), thumbnail};
+    if (!entry.url.empty()) entry.url += '/';
+    for (const ReceivedAnimation& animation : model.animations) {
+        if (animation.frames == 0) continue;  // as the export leaves it out
+        ++entry.animations;
+        entry.frames += animation.frames;
+    }
+    models.push_back(std::move(entry));
+    return true;
+}
+
+void Gallery::AddUnconverted(const std::string& shown, bool refused, const std::string& reason) {
+    unconverted.push_back({shown, refused, reason});
+}
+
+bool Gallery::Write(const std::string& title, ExportMessages& messages) const {
+    const OutputFolder out(root, messages);
+    if (!out.Create(GALLERY_FILES)) return false;
+    for (const GalleryFile& file : GalleryFiles()) {
+        OutputFile written(out, fs::path(GALLERY_FILES) / file.name);
+        written.Write(file.bytes.data(), file.bytes.size());
+        if (!written.Commit()) return false;
+    }
+    OutputFile page(out, GALLERY_PAGE);
+    const std::string text = Page(title);
+    page.Write(text.data(), text.size());
+    return page.Commit();
+}
+
+std::string Gallery::Page(const std::string& title) const {
+    size_t refused = 0;
+    for (const Unconverted& model : unconverted) refused += model.refused ? 1 : 0;
+    const std::string files = std::string(GALLERY_FILES) + "/";
+    std::string page = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+                       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+                       "<title>" + HtmlText(title) + "</title>\n"
+                       "<link rel=\"stylesheet\" href=\"" + files + "gallery.css\">\n"
+                       "<script src=\"" + files + "model-viewer.min.js\"></script>\n"
+                       "<script src=\"" + files + "gallery.js\" defer></script>\n"
+                       "</head>\n<body>\n<header>\n<h1>" + HtmlText(title) + "</h1>\n"
+                       "<p id=\"totals\">" + std::to_string(models.size()) + " converted, " +
+                       std::to_string(refused) + " refused, " + std::to_string(unconverted.size() - refused) +
+                       " failed</p>\n"
+                       "<input type=\"search\" id=\"filter\" placeholder=\"Filter by path\" "
+                       "aria-label=\"Filter the models by path\" autocomplete=\"off\">\n"
+                       "<span id=\"matching\" role=\"status\"></span>\n</header>\n<main>\n"
+                       "<section id=\"models\" aria-label=\"Converted models\">\n";
+    for (size_t i = 0; i < models.size(); ++i) {
+        const Model& model = models[i];
+        const std::string shown = HtmlText(model.shown);
+        page += "<article class=\"model\" data-index=\"" + std::to_string(i) + "\" data-path=\"" + shown +
+                "\" data-folder=\"" + model.url + "\" data-script=\"" + UrlPath(ModelScript(i)) +
+                "\" data-obj=\"" + (model.vertices > 0 ? "1" : "") + "\" data-skins=\"" + std::to_string(model.skins) +
+                "\">\n<button type=\"button\" class=\"open picture\" "
+                "title=\"View in 3D\">";
+        page += model.thumbnail ? "<img class=\"thumb\" src=\"" + model.url + "thumbnail.png\" alt=\"\">"
+                                : std::string("<span class=\"nothumb\">") +
+                                      (model.triangles == 0 ? "no mesh" : "no picture") + "</span>";
+        page += "</button>\n<h2><button type=\"button\" class=\"open name\">" + shown + "</button></h2>\n"
+                "<p class=\"counts\">" + Count(model.vertices, "vertex", "vertices") + " · " +
+                Count(model.triangles, "triangle", "triangles") + " · " + Count(model.frames, "frame", "frames") +
+                " · " + Count(model.animations, "animation", "animations") + " · " +
+                Count(model.skins, "skin", "skins") + "</p>\n</article>\n";
+    }
+    page += "</section>\n"
+            "<aside id=\"view\" hidden aria-labelledby=\"view-title\">\n<div class=\"view-head\">"
+            "<h2 id=\"view-title\"></h2><button type=\"button\" id=\"close\" title=\"Close the view\">×</button></div>\n"
+            "<model-viewer id=\"viewer\" camera-controls interaction-prompt=\"none\" shadow-intensity=\"0\" "
+            "alt=\"The chosen model\"></model-viewer>\n"
+            "<p id=\"view-status\" role=\"status\"></p>\n<div class=\"controls\">\n"
+            "<label>Animation <select id=\"animation\"></select></label>\n"
+            "<button type=\"button\" id=\"play\">Play</button>\n"
+            "<label>Skin <select id=\"skin\"></select></label>\n</div>\n"
+            "<p class=\"files\"><a id=\"glb-link\" download>model.glb</a> <a id=\"obj-link\">model.obj</a></p>\n"
+            "</aside>\n</main>\n";
+    if (!unconverted.empty()) {
+        page += "<section id=\"unconverted\">\n<h2>Not converted</h2>\n<ul>\n";
+        for (const Unconverted& model : unconverted)
+            page += std::string("<li class=\"") + (model.refused ? "refused" : "failed") + "\">" +
+                    (model.refused ? "refused " : "failed ") + "<span class=\"path\">" + HtmlText(model.shown) +
+                    "</span>: <span class=\"reason\">" + HtmlText(model.reason) + "</span></li>\n";
+        page += "</ul>\n</section>\n";
+    }
+    page += "<footer>Written by mdlhost. The 3D view is model-viewer, with three.js and lit inside; their "
+            "licences: <a href=\"" + files + "NOTICES.txt\">NOTICES.txt</a>.</footer>\n</body>\n</html>\n";
+    return page;
+}

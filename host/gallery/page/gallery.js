@@ -1,0 +1,142 @@
+// The gallery page: the filter over the grid, and the 3D view of the model
+// chosen. A page opened from disk may fetch nothing, so each model's GLB
+// comes as a script of its own, index_files/models/N.js, which calls
+// galleryModel(N, base64) when it runs; it is added when the model is chosen.
+// Names from the models' files are only ever set as text, never as markup.
+'use strict';
+
+(function () {
+  const cards = Array.from(document.querySelectorAll('#models .model'));
+  const filter = document.getElementById('filter');
+  const matching = document.getElementById('matching');
+  const view = document.getElementById('view');
+  const viewer = document.getElementById('viewer');
+  const title = document.getElementById('view-title');
+  const status = document.getElementById('view-status');
+  const animations = document.getElementById('animation');
+  const play = document.getElementById('play');
+  const skins = document.getElementById('skin');
+  const glbLink = document.getElementById('glb-link');
+  const objLink = document.getElementById('obj-link');
+
+  let chosen = null;  // the card in the view
+  let script = null;  // the script element bringing its GLB
+  let modelUrl = null;  // the blob: URL the viewer shows
+
+  function showMatching() {
+    const words = filter.value.toLowerCase().split(/\s+/).filter(Boolean);
+    let shown = 0;
+    for (const card of cards) {
+      const path = card.dataset.path.toLowerCase();
+      card.hidden = !words.every((word) => path.includes(word));
+      if (!card.hidden) ++shown;
+    }
+    const models = cards.length === 1 ? ' model' : ' models';
+    matching.textContent = words.length ? shown + ' of ' + cards.length + models : cards.length + models;
+  }
+
+  function setStatus(state, text) {
+    view.dataset.state = state;
+    status.textContent = text;
+    if (state === 'failed') console.error('gallery: ' + text);
+  }
+
+  function fillChoices(select, names, none) {
+    select.replaceChildren();
+    for (const name of names) select.append(new Option(name, name));
+    if (!names.length) select.append(new Option(none, ''));
+    select.disabled = names.length < 2;  // nothing to choose between
+  }
+
+  function clearModel() {
+    if (script) script.remove();
+    script = null;
+    if (modelUrl) URL.revokeObjectURL(modelUrl);
+    modelUrl = null;
+  }
+
+  // Called by each model's script with its GLB.
+  window.galleryModel = function (index, base64) {
+    if (!chosen || Number(chosen.dataset.index) !== index) return;  // another was chosen since
+    const text = atob(base64);
+    const bytes = new Uint8Array(text.length);
+    for (let i = 0; i < text.length; ++i) bytes[i] = text.charCodeAt(i);
+    modelUrl = URL.createObjectURL(new Blob([bytes], {type: 'model/gltf-binary'}));
+    viewer.src = modelUrl;
+  };
+
+  function choose(card) {
+    clearModel();
+    for (const other of cards) other.classList.toggle('chosen', other === card);
+    chosen = card;
+    view.hidden = false;
+    view.dataset.model = card.dataset.index;
+    title.textContent = card.dataset.path;
+    glbLink.href = card.dataset.folder + 'model.glb';
+    objLink.hidden = !card.dataset.obj;
+    objLink.href = card.dataset.folder + 'model.obj';
+    fillChoices(animations, [], 'none');
+    fillChoices(skins, [], 'none');
+    play.disabled = true;
+    if (!window.customElements || !customElements.get('model-viewer')) {
+      setStatus('failed', 'The 3D view cannot start: index_files/model-viewer.min.js did not load.');
+      return;
+    }
+    setStatus('loading', 'Loading…');
+    viewer.pause();
+    viewer.removeAttribute('src');
+    // The viewer keeps these across models: each model starts as its file has it.
+    viewer.variantName = null;
+    viewer.animationName = undefined;
+    script = document.createElement('script');
+    script.src = card.dataset.script;
+    script.onerror = function () {
+      if (chosen === card) setStatus('failed', 'The model\'s file ' + card.dataset.script + ' did not load.');
+    };
+    document.body.append(script);
+  }
+
+  viewer.addEventListener('load', function () {
+    if (!chosen) return;
+    const names = viewer.availableAnimations || [];
+    fillChoices(animations, names, 'none');
+    // Several skins are the GLB's variants; a single one is its material.
+    const variants = viewer.availableVariants || [];
+    fillChoices(skins, variants.length || chosen.dataset.skins !== '1' ? variants : ['skin 0'], 'none');
+    if (names.length) viewer.animationName = names[0];
+    play.disabled = !names.length;
+    play.textContent = 'Play';
+    setStatus('shown', 'Shown: ' + names.length + (names.length === 1 ? ' animation' : ' animations') +
+      '. Drag to turn, scroll to zoom.');
+  });
+  viewer.addEventListener('error', function () {
+    if (chosen) setStatus('failed', 'The 3D view cannot show this model.');
+  });
+
+  animations.addEventListener('change', function () {
+    viewer.animationName = animations.value;
+    viewer.currentTime = 0;
+  });
+  skins.addEventListener('change', function () {
+    viewer.variantName = skins.value;
+  });
+  play.addEventListener('click', function () {
+    if (viewer.paused) viewer.play();
+    else viewer.pause();
+  });
+  viewer.addEventListener('play', function () { play.textContent = 'Pause'; });
+  viewer.addEventListener('pause', function () { play.textContent = 'Play'; });
+
+  document.getElementById('close').addEventListener('click', function () {
+    clearModel();
+    viewer.removeAttribute('src');
+    chosen = null;
+    view.hidden = true;
+    for (const card of cards) card.classList.remove('chosen');
+  });
+  for (const card of cards) {
+    for (const button of card.querySelectorAll('button.open')) button.addEventListener('click', () => choose(card));
+  }
+  filter.addEventListener('input', showMatching);
+  showMatching();
+})();
