@@ -1,8 +1,9 @@
 cmake_minimum_required(VERSION 3.25)
 # The converter's release archive: mdlhost.exe, the plug-in's DLL exactly as
 # the plug-in's archive holds it, the stand-in for the host's main library,
-# what to do with them, and checksums. Run by the windows tree's
-# converter_archive target with CONVERTER, TOVRA_MAIN, PLUGIN_STAGE,
+# what to do with them, the licences of the gallery's viewer that mdlhost.exe
+# carries (NOTICES), and checksums. Run by the windows tree's
+# converter_archive target with CONVERTER, TOVRA_MAIN, PLUGIN_STAGE, NOTICES,
 # VERSION, SOURCE_DIR, OUT_DIR and STRIP.
 set(name mdlimport-${VERSION}-win32-converter)
 set(stage ${OUT_DIR}/${name})
@@ -21,8 +22,9 @@ foreach(program ${CONVERTER} ${TOVRA_MAIN})
 endforeach()
 file(COPY ${PLUGIN_STAGE}/mdlimport.dll DESTINATION ${stage})
 configure_file(${SOURCE_DIR}/packaging/CONVERTER.txt.in ${stage}/README.txt @ONLY NEWLINE_STYLE CRLF)
+configure_file(${NOTICES} ${stage}/THIRD-PARTY-NOTICES.txt COPYONLY)
 
-set(files mdlhost.exe mdlimport.dll Tovra_Main.dll README.txt)
+set(files mdlhost.exe mdlimport.dll Tovra_Main.dll README.txt THIRD-PARTY-NOTICES.txt)
 set(sums "")
 foreach(file ${files})
   file(SHA256 ${stage}/${file} hash)

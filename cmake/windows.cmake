@@ -47,11 +47,12 @@ add_dependencies(mdlhost mdlimport_dll)
 # plug-in's DLL as that archive holds it.
 add_custom_target(converter_archive ALL
   COMMAND ${CMAKE_COMMAND} -DCONVERTER=$<TARGET_FILE:mdlhost> -DTOVRA_MAIN=$<TARGET_FILE:Tovra_Main>
-          -DPLUGIN_STAGE=${MDL_DLL_TREE}/dist/mdlimport-${PROJECT_VERSION}-win32 -DVERSION=${PROJECT_VERSION}
+          -DPLUGIN_STAGE=${MDL_DLL_TREE}/dist/mdlimport-${PROJECT_VERSION}-win32 -DNOTICES=${MDL_GALLERY_NOTICES}
+          -DVERSION=${PROJECT_VERSION}
           -DSOURCE_DIR=${PROJECT_SOURCE_DIR} -DOUT_DIR=${CMAKE_BINARY_DIR}/dist -DSTRIP=i686-w64-mingw32-strip
           -P ${PROJECT_SOURCE_DIR}/cmake/package_converter.cmake
   DEPENDS mdlhost Tovra_Main mdlimport_dll ${PROJECT_SOURCE_DIR}/cmake/package_converter.cmake
-          ${PROJECT_SOURCE_DIR}/packaging/CONVERTER.txt.in
+          ${PROJECT_SOURCE_DIR}/packaging/CONVERTER.txt.in ${MDL_GALLERY_NOTICES}
   COMMENT "Converter's release archive")
 
 add_executable(win32host host/win32host/main.cpp)

@@ -4,7 +4,8 @@ cmake_minimum_required(VERSION 3.25)
 # tests ran (the same bytes once both are stripped), and its export and
 # import tables exact. The converter's: the converter the tests ran, the
 # plug-in archive's DLL byte for byte, the stand-in for the host's main
-# library, README.txt and SHA256SUMS.
+# library, README.txt, the viewer's licences and SHA256SUMS; the gallery's
+# files inside mdlhost.exe.
 include(${CMAKE_CURRENT_LIST_DIR}/script_helpers.cmake)
 file(REMOVE_RECURSE ${WORK})
 
@@ -77,7 +78,8 @@ function(same_when_stripped tested packaged)
 endfunction()
 same_when_stripped(${TESTED_DLL} ${WORK}/unpacked/mdlimport.dll)
 
-unpack(${CONVERTER_ARCHIVE} ${WORK}/converter README.txt SHA256SUMS Tovra_Main.dll mdlhost.exe mdlimport.dll)
+unpack(${CONVERTER_ARCHIVE} ${WORK}/converter README.txt SHA256SUMS THIRD-PARTY-NOTICES.txt Tovra_Main.dll mdlhost.exe
+       mdlimport.dll)
 same_when_stripped(${TESTED_CONVERTER} ${WORK}/converter/mdlhost.exe)
 same_files(${WORK}/unpacked/mdlimport.dll ${WORK}/converter/mdlimport.dll
            "the converter's mdlimport.dll is not the plug-in archive's")
@@ -86,6 +88,19 @@ string(REGEX REPLACE "[\r\n ]+" " " readme "${readme}")
 if(NOT readme MATCHES "Never copy it into the host application's folder")
   message(FATAL_ERROR "the converter's README.txt does not warn against copying Tovra_Main.dll to the host")
 endif()
+
+# The gallery's files travel in mdlhost.exe, each byte for byte, and the
+# viewer's licences beside it.
+file(READ ${WORK}/converter/mdlhost.exe program HEX)
+foreach(carried ${GALLERY_FILES})
+  file(READ ${carried} bytes HEX)
+  string(FIND "${program}" "${bytes}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "the converter's mdlhost.exe does not carry ${carried}")
+  endif()
+endforeach()
+same_files(${WORK}/converter/THIRD-PARTY-NOTICES.txt ${GALLERY_NOTICES}
+           "the converter's THIRD-PARTY-NOTICES.txt is not the viewer's licences")
 
 set(DLL ${WORK}/unpacked/mdlimport.dll)
 include(${CMAKE_CURRENT_LIST_DIR}/check_exports.cmake)

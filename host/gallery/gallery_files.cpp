@@ -4,13 +4,15 @@
 // time (the build names them), between a start and an end label.
 #ifdef _WIN32
 #define GALLERY_SECTION ".section .rdata,\"dr\"\n"
+#define GALLERY_SECTION_END ".text\n"  // COFF knows no .previous; the compiler names each section it uses
 #else
 #define GALLERY_SECTION ".section .rodata\n"
+#define GALLERY_SECTION_END ".previous\n"
 #endif
 
 #define GALLERY_EMBED(label, file)                                                               \
     __asm__(GALLERY_SECTION ".balign 4\n" #label "_start:\n.incbin \"" file "\"\n" #label "_end:\n" \
-            ".previous\n");                                                                      \
+            GALLERY_SECTION_END);                                                                      \
     extern const char label##_start[] __asm__(#label "_start");                                  \
     extern const char label##_end[] __asm__(#label "_end");
 

@@ -2,7 +2,8 @@ cmake_minimum_required(VERSION 3.25)
 # The converter on Windows (MDLHOST_EXE under Wine) and on Linux (MDLHOST)
 # give the same bytes and the same exit status for the same files: the
 # report, the JSON dump and every file of the export; for the bundled
-# sample, the test models, the export test models and a game's archive;
+# sample, the test models, the export test models and a game's archive,
+# its gallery too;
 # from a folder and into folders whose names the ANSI code page cannot hold
 # (Cyrillic) or can (accented).
 include(${CMAKE_CURRENT_LIST_DIR}/../script_helpers.cmake)
@@ -36,7 +37,7 @@ function(compare name)
 endfunction()
 
 foreach(model column double_rounding hostile_floats not-a-model seam skins no_frames one_frame repeated_names
-        many_vertices)
+        many_vertices hostile_names)
   compare(${model} ${model}.mdl --export-frames)
   compare(${model}-json --json ${model}.mdl)
 endforeach()
@@ -45,6 +46,21 @@ compare(game game/pak0.pak)
 compare(game-json --json game/pak0.pak models)
 compare(cyrillic Модели/огр.mdl)
 compare(cyrillic-json --json Модели/огр.mdl)
+
+# The gallery: the same page, scripts and viewer, names in any language
+# included (what the runs print names their own folders).
+foreach(platform linux windows)
+  set(program ${MDLHOST})
+  if(platform STREQUAL windows)
+    set(program ${WINE_RUN} ${MDLHOST_EXE})
+  endif()
+  execute_process(COMMAND ${program} game/pak0.pak Модели hostile_names.mdl --export ../out/gallery.${platform} --gallery
+                  WORKING_DIRECTORY ${WORK}/in OUTPUT_QUIET ERROR_QUIET)
+endforeach()
+if(NOT EXISTS ${WORK}/out/gallery.windows/index.html)
+  message(FATAL_ERROR "the Windows converter wrote no gallery")
+endif()
+same_folders(${WORK}/out/gallery.linux ${WORK}/out/gallery.windows)
 
 # Files created writable: Wine shows a read-only file without write bits.
 execute_process(COMMAND stat -c %A ${WORK}/out/column.windows/model.glb ${WORK}/out/column.windows/model.obj
