@@ -54,7 +54,8 @@ done
 
 # Many models in one run: an archive of the generated models and 20 copies of
 # the small one, against the sum of their conversions one run each. Each run
-# loads the plug-in once; the difference is what the archive costs.
+# loads the plug-in once; the difference is what the archive costs. Then
+# the archive with --gallery against without.
 echo
 files=("$work"/models/{small,medium,single-small,single-large}.mdl)
 for n in $(seq 20); do
@@ -74,3 +75,22 @@ build/linux/bin/mdlhost "$work/models.pak" --export "$work/many" >/dev/null
 archive_s=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { print b - a }')
 awk -v n="${#files[@]}" -v s="$singles" -v a="$archive_s" \
   'BEGIN { printf "archive of %d models: %.2f s in one run, %.2f s one run each (%.2f)\n", n, a, s, a / s }'
+
+# The same archive with the gallery (the page, each model's GLB as a script,
+# the viewer): what --gallery adds to the conversion, best of three each.
+best_of_three() {
+  local best="" t
+  for _ in 1 2 3; do
+    rm -rf "$work/gallery"
+    start=$(date +%s.%N)
+    build/linux/bin/mdlhost "$work/models.pak" --export "$work/gallery" "$@" >/dev/null || true
+    t=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { print b - a }')
+    best=$(awk -v t="$t" -v b="$best" 'BEGIN { print (b == "" || t < b) ? t : b }')
+  done
+  echo "$best"
+}
+plain_s=$(best_of_three)
+gallery_s=$(best_of_three --gallery)
+gallery_mb=$(du -sm "$work/gallery/index_files" | cut -f1)
+awk -v n="${#files[@]}" -v p="$plain_s" -v g="$gallery_s" -v mb="$gallery_mb" \
+  'BEGIN { printf "archive of %d models: %.2f s, %.2f s with --gallery (+%.0f%%, index_files %d MB)\n", n, p, g, (g / p - 1) * 100, mb }'

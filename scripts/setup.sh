@@ -2,10 +2,12 @@
 # Installs the Debian packages the project needs, when any is missing.
 # Usage: scripts/setup.sh run|test|bench|package|docs|blender   (run: what the
 # reference host needs; test: everything the builds and tests need, Windows
-# and Wine included, and the viewer the exports are opened in; bench: the
-# benchmark and the peer importer it compares with; package: the Windows
-# build of the release archive; docs: the renderer for the README's picture;
-# blender: Blender for the export's import check)
+# and Wine included, the viewer the exports are opened in and the browser
+# the gallery is tested in; bench: the benchmark and the peer importer it
+# compares with; package: the Windows build of the release archive; docs:
+# the renderer and the browser for the README's pictures; blender: Blender
+# for the export's import check). Every mode also installs the npm packages
+# of the lockfile, the gallery's viewer among them, which the build needs.
 set -euo pipefail
 
 run_packages=(cmake make g++-multilib googletest nlohmann-json3-dev libcli11-dev libstb-dev libtinygltf-dev nettle-dev:i386)
@@ -13,7 +15,7 @@ test_packages=("${run_packages[@]}" g++-mingw-w64-i686 wine wine32:i386 xvfb f3d
   chromium)
 bench_packages=("${run_packages[@]}" libbenchmark-dev:i386 libassimp-dev g++ time)
 package_packages=(cmake make googletest nlohmann-json3-dev libcli11-dev libstb-dev g++-mingw-w64-i686)
-docs_packages=("${run_packages[@]}" f3d xvfb)
+docs_packages=("${run_packages[@]}" f3d xvfb chromium)
 blender_packages=("${run_packages[@]}" blender python3-numpy)
 
 case "${1:-test}" in
@@ -55,12 +57,10 @@ install_packages "${wanted[@]}"
 # viewer, which the build carries into mdlhost, and for the tests the glTF
 # validator and the browser's driver, all exactly as the lockfile pins them.
 # npm ci again only when the lockfile is newer than what it installed.
-if [ "${1:-test}" != blender ]; then
-  command -v npm >/dev/null || install_packages nodejs npm
-  root=$(cd "$(dirname "$0")/.." && pwd)
-  if [ ! "$root/node_modules/.package-lock.json" -nt "$root/package-lock.json" ]; then
-    (cd "$root" && npm ci --no-audit --no-fund --loglevel=error)
-  fi
+command -v npm >/dev/null || install_packages nodejs npm
+root=$(cd "$(dirname "$0")/.." && pwd)
+if [ ! "$root/node_modules/.package-lock.json" -nt "$root/package-lock.json" ]; then
+  (cd "$root" && npm ci --no-audit --no-fund --loglevel=error)
 fi
 
 # A Russian locale, in which Wine takes code page 1251 as the ANSI one, and

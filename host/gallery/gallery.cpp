@@ -82,6 +82,19 @@ bool WriteModelScript(const fs::path& glb, const OutputFolder& folder, const fs:
     return out.Commit();
 }
 
+// The view of the model chosen, filled in by the page's script.
+constexpr char VIEW[] =
+    "<aside id=\"view\" hidden aria-labelledby=\"view-title\">\n<div class=\"view-head\">"
+    "<h2 id=\"view-title\"></h2><button type=\"button\" id=\"close\" title=\"Close the view\">×</button></div>\n"
+    "<model-viewer id=\"viewer\" camera-controls interaction-prompt=\"none\" shadow-intensity=\"0\" "
+    "alt=\"The chosen model\"><div slot=\"progress-bar\"></div></model-viewer>\n"  // the status line says it
+    "<p id=\"view-status\" role=\"status\"></p>\n<div class=\"controls\">\n"
+    "<label>Animation <select id=\"animation\"></select></label>\n"
+    "<button type=\"button\" id=\"play\">Play</button>\n"
+    "<label>Skin <select id=\"skin\"></select></label>\n</div>\n"
+    "<p class=\"files\"><a id=\"glb-link\" download>model.glb</a> <a id=\"obj-link\">model.obj</a></p>\n"
+    "</aside>\n";
+
 fs::path ModelScript(size_t index) {
     return fs::path(GALLERY_FILES) / "models" / (std::to_string(index) + ".js");
 }
@@ -183,43 +196,39 @@ std::string Gallery::Page(const std::string& title) const {
                        "aria-label=\"Filter the models by path\" autocomplete=\"off\">\n"
                        "<span id=\"matching\" role=\"status\"></span>\n</header>\n<main>\n"
                        "<section id=\"models\" aria-label=\"Converted models\">\n";
-    for (size_t i = 0; i < models.size(); ++i) {
-        const Model& model = models[i];
-        const std::string shown = HtmlText(model.shown);
-        page += "<article class=\"model\" data-index=\"" + std::to_string(i) + "\" data-path=\"" + shown +
-                "\" data-folder=\"" + model.url + "\" data-script=\"" + UrlPath(ModelScript(i)) +
-                "\" data-obj=\"" + (model.vertices > 0 ? "1" : "") + "\" data-skins=\"" + std::to_string(model.skins) +
-                "\">\n<button type=\"button\" class=\"open picture\" "
-                "title=\"View in 3D\">";
-        page += model.thumbnail ? "<img class=\"thumb\" src=\"" + model.url + "thumbnail.png\" alt=\"\">"
-                                : std::string("<span class=\"nothumb\">") +
-                                      (model.triangles == 0 ? "no mesh" : "no picture") + "</span>";
-        page += "</button>\n<h2><button type=\"button\" class=\"open name\">" + shown + "</button></h2>\n"
-                "<p class=\"counts\">" + Count(model.vertices, "vertex", "vertices") + " · " +
-                Count(model.triangles, "triangle", "triangles") + " · " + Count(model.frames, "frame", "frames") +
-                " · " + Count(model.animations, "animation", "animations") + " · " +
-                Count(model.skins, "skin", "skins") + "</p>\n</article>\n";
-    }
-    page += "</section>\n"
-            "<aside id=\"view\" hidden aria-labelledby=\"view-title\">\n<div class=\"view-head\">"
-            "<h2 id=\"view-title\"></h2><button type=\"button\" id=\"close\" title=\"Close the view\">×</button></div>\n"
-            "<model-viewer id=\"viewer\" camera-controls interaction-prompt=\"none\" shadow-intensity=\"0\" "
-            "alt=\"The chosen model\"></model-viewer>\n"
-            "<p id=\"view-status\" role=\"status\"></p>\n<div class=\"controls\">\n"
-            "<label>Animation <select id=\"animation\"></select></label>\n"
-            "<button type=\"button\" id=\"play\">Play</button>\n"
-            "<label>Skin <select id=\"skin\"></select></label>\n</div>\n"
-            "<p class=\"files\"><a id=\"glb-link\" download>model.glb</a> <a id=\"obj-link\">model.obj</a></p>\n"
-            "</aside>\n</main>\n";
-    if (!unconverted.empty()) {
-        page += "<section id=\"unconverted\">\n<h2>Not converted</h2>\n<ul>\n";
-        for (const Unconverted& model : unconverted)
-            page += std::string("<li class=\"") + (model.refused ? "refused" : "failed") + "\">" +
-                    (model.refused ? "refused " : "failed ") + "<span class=\"path\">" + HtmlText(model.shown) +
-                    "</span>: <span class=\"reason\">" + HtmlText(model.reason) + "</span></li>\n";
-        page += "</ul>\n</section>\n";
-    }
+    for (size_t i = 0; i < models.size(); ++i) page += Card(i);
+    page += std::string("</section>\n") + VIEW + "</main>\n" + UnconvertedList();
     page += "<footer>Written by mdlhost. The 3D view is model-viewer, with three.js and lit inside; their "
             "licences: <a href=\"" + files + "NOTICES.txt\">NOTICES.txt</a>.</footer>\n</body>\n</html>\n";
     return page;
+}
+
+// A model in the grid: what the page's script needs as data attributes,
+// its picture and name (each a button that opens it), and its counts.
+std::string Gallery::Card(size_t i) const {
+    const Model& model = models[i];
+    const std::string shown = HtmlText(model.shown);
+    std::string card = "<article class=\"model\" data-index=\"" + std::to_string(i) + "\" data-path=\"" + shown +
+                       "\" data-folder=\"" + model.url + "\" data-script=\"" + UrlPath(ModelScript(i)) +
+                       "\" data-obj=\"" + (model.vertices > 0 ? "1" : "") + "\" data-skins=\"" +
+                       std::to_string(model.skins) + "\">\n<button type=\"button\" class=\"open picture\" "
+                       "title=\"View in 3D\">";
+    card += model.thumbnail ? "<img class=\"thumb\" src=\"" + model.url + "thumbnail.png\" alt=\"\">"
+                            : std::string("<span class=\"nothumb\">") + (model.triangles == 0 ? "no mesh" : "no picture") +
+                                  "</span>";
+    return card + "</button>\n<h2><button type=\"button\" class=\"open name\">" + shown + "</button></h2>\n" +
+           "<p class=\"counts\">" + Count(model.vertices, "vertex", "vertices") + " · " +
+           Count(model.triangles, "triangle", "triangles") + " · " + Count(model.frames, "frame", "frames") + " · " +
+           Count(model.animations, "animation", "animations") + " · " + Count(model.skins, "skin", "skins") +
+           "</p>\n</article>\n";
+}
+
+std::string Gallery::UnconvertedList() const {
+    if (unconverted.empty()) return {};
+    std::string list = "<section id=\"unconverted\">\n<h2>Not converted</h2>\n<ul>\n";
+    for (const Unconverted& model : unconverted)
+        list += std::string("<li class=\"") + (model.refused ? "refused" : "failed") + "\">" +
+                (model.refused ? "refused " : "failed ") + "<span class=\"path\">" + HtmlText(model.shown) +
+                "</span>: <span class=\"reason\">" + HtmlText(model.reason) + "</span></li>\n";
+    return list + "</ul>\n</section>\n";
 }

@@ -61,6 +61,8 @@ private:
     };
 
     std::string Page(const std::string& title) const;
+    std::string Card(size_t index) const;
+    std::string UnconvertedList() const;
 
     std::filesystem::path root;
     std::vector<Model> models;

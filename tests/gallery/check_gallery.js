@@ -3,12 +3,12 @@
 // by its file:// URL in Debian's Chromium, headless, WebGL through
 // SwiftShader, with no flag that loosens file access.
 //
-// Every thumbnail must decode; every model must open, the view must say so,
-// and its animations and skins must be its GLB's; playing an animation and
-// choosing another skin must change the picture. No console error, no
-// request outside the gallery's folder, no element a name brought in. Then
-// the same check must fail on copies of the gallery without one model's
-// script and without the viewer.
+// Every thumbnail must decode, and the filter must narrow the grid. Every
+// model must open, the view must say so, and its animations and skins must
+// be its GLB's; playing an animation and choosing another skin must change
+// the picture. No console error, no request outside the gallery's folder,
+// no element a name brought in. Then the same check must fail on copies of
+// the gallery without one model's script and without the viewer.
 //
 // Usage: node check_gallery.js MDLHOST MAKE_EXPORT_MODELS WORK
 'use strict';
@@ -111,6 +111,12 @@ async function checkGallery(browser, dir, {pictures = true} = {}) {
   const shownTexts = await page.$$eval('.model h2, #unconverted .path', (nodes) => nodes.map((node) => node.textContent));
   for (const name of HOSTILE_NAMES)
     if (!shownTexts.includes(name.shown)) failures.push('not shown as text: ' + name.shown);
+
+  // The filter keeps the paths that hold every word, in any case.
+  await page.type('#filter', 'NAMES hostile');
+  const kept = await page.$$eval('.model:not([hidden]) h2', (nodes) => nodes.map((node) => node.textContent));
+  if (kept.join() !== 'game.pak/progs/hostile_names.mdl') failures.push('the filter keeps ' + kept.join());
+  await page.$eval('#filter', (filter) => { filter.value = ''; filter.dispatchEvent(new Event('input')); });
 
   const cards = await page.$$eval('.model', (nodes) => nodes.map((node) => ({
     index: node.dataset.index, path: node.dataset.path, folder: decodeURIComponent(node.dataset.folder),
