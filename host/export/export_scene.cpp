@@ -41,7 +41,7 @@ bool WriteFiles(const ReceivedModel& model, const OutputFolder& folder, const Ex
         if (!obj.Commit()) return false;
     }
     if (options.thumbnail <= 0) return true;
-    if (!mesh.HasFaces()) {
+    if (!ExportsThumbnail(model, options)) {
         folder.Messages().Note("the model has no mesh, so there is no " + Shown(folder.Root() / THUMBNAIL));
         return true;
     }

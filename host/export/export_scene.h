@@ -24,6 +24,11 @@ struct ExportOptions {
 // stops at the first file that fails. Notes go to the messages too.
 bool ExportScene(const ReceivedModel& model, const OutputFolder& folder, const ExportOptions& options);
 
+// Whether the export draws thumbnail.png: asked for, and a mesh to draw.
+inline bool ExportsThumbnail(const ReceivedModel& model, const ExportOptions& options) {
+    return options.thumbnail > 0 && !model.vertices.empty() && !model.faces.empty();
+}
+
 inline bool ExportScene(const ReceivedModel& model, const std::filesystem::path& directory,
                         const ExportOptions& options, ExportMessages& messages) {
     return ExportScene(model, OutputFolder(directory, messages), options);

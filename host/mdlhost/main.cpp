@@ -149,11 +149,6 @@ private:
     ReceivedModel model;
 };
 
-// Whether the export draws the model's picture.
-bool HasThumbnail(const ReceivedModel& model, const ExportOptions& options) {
-    return options.thumbnail > 0 && !model.vertices.empty() && !model.faces.empty();
-}
-
 Result Convert(ConverterHost& host, const ModelSource& source, const fs::path& output, const Options& options,
                std::string* json, Gallery* gallery) {
     std::string error;
@@ -173,7 +168,7 @@ Result Convert(ConverterHost& host, const ModelSource& source, const fs::path& o
     const fs::path folder = fs::u8path(options.exportDir) / output;
     if (!ExportScene(model, OutputFolder(folder, messages), options.exportOptions) ||
         (gallery != nullptr &&
-         !gallery->AddModel(source.shown, output, model, HasThumbnail(model, options.exportOptions), messages)))
+         !gallery->AddModel(source.shown, output, model, ExportsThumbnail(model, options.exportOptions), messages)))
         return {source.shown, Outcome::Failed, messages.failure};
     PrintMessages(messages, true);  // notes, such as a model without a mesh
     return {source.shown, Outcome::Converted, {}};
@@ -343,7 +338,7 @@ int ConvertOne(ConverterHost& host, const std::string& file, const PluginIdentit
             std::vector<Result> results;
             if (!model.Succeeded()) results.push_back({file, Outcome::Refused, BoxTexts(model)});
             else if (!exported) results.push_back({file, Outcome::Failed, messages.failure});
-            else if (!gallery.AddModel(file, {}, model, HasThumbnail(model, options.exportOptions), added)) {
+            else if (!gallery.AddModel(file, {}, model, ExportsThumbnail(model, options.exportOptions), added)) {
                 PrintMessages(added, true);
                 results.push_back({file, Outcome::Failed, added.failure});
                 status = 1;

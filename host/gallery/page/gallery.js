@@ -93,6 +93,9 @@
     script.onerror = function () {
       if (chosen === card) setStatus('failed', 'The model\'s file ' + card.dataset.script + ' did not load.');
     };
+    script.onload = function () {  // it ran: without handing over its model, it is damaged
+      if (chosen === card && !modelUrl) setStatus('failed', 'The model\'s file ' + card.dataset.script + ' is damaged.');
+    };
     document.body.append(script);
   }
 
