@@ -70,6 +70,7 @@
     for (const other of cards) other.classList.toggle('chosen', other === card);
     chosen = card;
     view.hidden = false;
+    view.scrollIntoView({block: 'nearest'});  // above the grid on a narrow screen
     view.dataset.model = card.dataset.index;
     title.textContent = card.dataset.path;
     glbLink.href = card.dataset.folder + 'model.glb';
