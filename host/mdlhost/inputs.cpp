@@ -62,6 +62,12 @@ void CollectArchive(const std::string& argument, const fs::path& path, Inputs& i
 
 }  // namespace
 
+fs::path ArgumentPath(const std::string& argument) {
+    fs::path path = fs::u8path(argument);
+    while (!path.has_filename() && path.has_relative_path()) path = path.parent_path();
+    return path;
+}
+
 InputKind Classify(const std::string& argument) {
     const fs::path path = fs::u8path(argument);
     std::error_code error;
@@ -116,8 +122,7 @@ std::optional<fs::path> DroppedFilesFolder(const std::vector<std::string>& files
     if (!ownConsole || files.empty()) return std::nullopt;
     for (const std::string& file : files)
         if (file.empty() || file[0] == '-') return std::nullopt;
-    fs::path path = fs::u8path(files[0]);
-    while (!path.has_filename() && path.has_relative_path()) path = path.parent_path();  // a folder's trailing separator
+    const fs::path path = ArgumentPath(files[0]);
     const fs::path name = first == InputKind::Folder ? path.filename() : path.stem();
     return path.parent_path() / fs::u8path(name.u8string() + " converted");
 }

@@ -28,6 +28,10 @@ struct Result {
     std::string reason;
 };
 
+// An argument as a path without a trailing separator, so that its file
+// name is the name of what it names ("games/id1/": id1).
+std::filesystem::path ArgumentPath(const std::string& argument);
+
 // What an argument names, decided once.
 enum class InputKind { Model, Folder, Archive, Missing };
 InputKind Classify(const std::string& argument);

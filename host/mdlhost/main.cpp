@@ -1,7 +1,9 @@
 // mdlhost: the reference host and converter. Loads the plug-in module, asks
 // it what it is, gives it a window and imports a model, then reports what it
 // received and, on request, exports it. Given several models (files, folders
-// of them, Quake .pak archives), it converts each in turn and sums up.
+// of them, Quake .pak archives), it converts each in turn and sums up, and
+// with --gallery writes the page that shows them all. Files dropped on it in
+// a file manager are converted so, into a folder beside the first.
 #include <iostream>
 #include <optional>
 #include <random>
@@ -200,11 +202,7 @@ private:
 // The gallery's title: what was converted, by name.
 std::string GalleryTitle(const std::vector<std::string>& files) {
     std::string title;
-    for (const std::string& file : files) {
-        fs::path path = fs::u8path(file);
-        while (!path.has_filename() && path.has_relative_path()) path = path.parent_path();
-        title += (title.empty() ? "" : ", ") + path.filename().u8string();
-    }
+    for (const std::string& file : files) title += (title.empty() ? "" : ", ") + ArgumentPath(file).filename().u8string();
     return title;
 }
 
