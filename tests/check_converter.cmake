@@ -104,6 +104,24 @@ foreach(file models/0.js models/1.js models/2.js models/3.js gallery.js gallery.
 endforeach()
 same_files(${WORK}/out/gallery/index_files/model-viewer.min.js ${VIEWER} "the gallery's viewer is not the lockfile's")
 
+# One model: the page beside its files, linking them as they lie; a model
+# the plug-in refuses is listed with the plug-in's words.
+convert(0 loose/1.mdl --export ../out/one-gallery --gallery)
+file(READ ${WORK}/out/one-gallery/index.html page)
+foreach(wanted "data-folder=\"\"" "<img class=\"thumb\" src=\"thumbnail.png\"" ">loose/1.mdl</button>")
+  string(FIND "${page}" "${wanted}" at)
+  if(at EQUAL -1 OR NOT EXISTS ${WORK}/out/one-gallery/index_files/models/0.js)
+    message(FATAL_ERROR "the one model's gallery lacks ${wanted} or its script")
+  endif()
+endforeach()
+file(WRITE ${WORK}/in/not-a-model.mdl "RAPO, not a model")
+convert(1 not-a-model.mdl --export ../out/refused-gallery --gallery)
+file(READ ${WORK}/out/refused-gallery/index.html page)
+string(FIND "${page}" "refused <span class=\"path\">not-a-model.mdl</span>: <span class=\"reason\">" at)
+if(at EQUAL -1)
+  message(FATAL_ERROR "the refused model is not listed in its gallery")
+endif()
+
 # A folder: every .mdl at any depth, in any letter case; the dumps as one array.
 convert(0 models --export ../out/models)
 expect("2 converted, 0 refused, 0 failed\n")

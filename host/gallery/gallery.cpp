@@ -59,11 +59,12 @@ void AppendBase64(const unsigned char* in, size_t size, std::string& out) {
 // The model's GLB as the classic script the page runs to receive it:
 // galleryModel(INDEX, "BASE64").
 bool WriteModelScript(const fs::path& glb, const OutputFolder& folder, const fs::path& script, size_t index) {
-    std::ifstream in(glb, std::ios::binary);
-    if (!in) {
+    const auto unreadable = [&] {
         folder.Messages().Fail("cannot read " + Shown(glb) + " for the gallery");
         return false;
-    }
+    };
+    std::ifstream in(glb, std::ios::binary);
+    if (!in) return unreadable();
     OutputFile out(folder, script);
     out.Text() << "galleryModel(" << index << ",\"";
     std::vector<char> block(3 << 16);  // a whole number of base64 groups
@@ -74,10 +75,7 @@ bool WriteModelScript(const fs::path& glb, const OutputFolder& folder, const fs:
         AppendBase64(reinterpret_cast<const unsigned char*>(block.data()), size_t(in.gcount()), encoded);
         out.Write(encoded.data(), encoded.size());
     }
-    if (in.bad()) {
-        folder.Messages().Fail("cannot read " + Shown(glb) + " for the gallery");
-        return false;
-    }
+    if (in.bad()) return unreadable();
     out.Text() << "\");\n";
     return out.Commit();
 }

@@ -151,6 +151,21 @@ private:
     ReceivedModel model;
 };
 
+// An imported model exported into its folder (output, under the export's;
+// empty for the export's own), and its card added to the gallery when there
+// is one: what became of it, the export's notes and failure in messages.
+Result ExportModel(const ReceivedModel& model, const std::string& shown, const fs::path& output,
+                   const Options& options, Gallery* gallery, ExportMessages& messages) {
+    const fs::path root = fs::u8path(options.exportDir);
+    const bool exported =
+        ExportScene(model, OutputFolder(output.empty() ? root : root / output, messages), options.exportOptions) &&
+        (gallery == nullptr ||
+         gallery->AddModel(shown, output, model, ExportsThumbnail(model, options.exportOptions), messages));
+    if (!model.Succeeded()) return {shown, Outcome::Refused, BoxTexts(model)};
+    if (!exported) return {shown, Outcome::Failed, messages.failure};
+    return {shown, Outcome::Converted, {}};
+}
+
 Result Convert(ConverterHost& host, const ModelSource& source, const fs::path& output, const Options& options,
                std::string* json, Gallery* gallery) {
     std::string error;
@@ -167,13 +182,9 @@ Result Convert(ConverterHost& host, const ModelSource& source, const fs::path& o
     if (options.exportDir.empty()) return {source.shown, Outcome::Converted, {}};
 
     ExportMessages messages;
-    const fs::path folder = fs::u8path(options.exportDir) / output;
-    if (!ExportScene(model, OutputFolder(folder, messages), options.exportOptions) ||
-        (gallery != nullptr &&
-         !gallery->AddModel(source.shown, output, model, ExportsThumbnail(model, options.exportOptions), messages)))
-        return {source.shown, Outcome::Failed, messages.failure};
-    PrintMessages(messages, true);  // notes, such as a model without a mesh
-    return {source.shown, Outcome::Converted, {}};
+    const Result result = ExportModel(model, source.shown, output, options, gallery, messages);
+    if (result.outcome == Outcome::Converted) PrintMessages(messages, true);  // notes, such as a model without a mesh
+    return result;
 }
 
 // A line on the terminal that the next one overwrites.
@@ -326,23 +337,13 @@ int ConvertOne(ConverterHost& host, const std::string& file, const PluginIdentit
     const ReceivedModel& model = imported->Model();
     int status = 0;
     if (!options.exportDir.empty()) {
+        std::optional<Gallery> gallery;
+        if (options.gallery) gallery.emplace(fs::u8path(options.exportDir));
         ExportMessages messages;
-        const bool exported = ExportScene(model, fs::u8path(options.exportDir), options.exportOptions, messages);
-        if (!exported) status = 1;
+        const Result result = ExportModel(model, file, {}, options, gallery ? &*gallery : nullptr, messages);
+        if (result.outcome != Outcome::Converted) status = 1;
         PrintMessages(messages, model.Succeeded());
-        if (options.gallery) {
-            Gallery gallery(fs::u8path(options.exportDir));
-            ExportMessages added;
-            std::vector<Result> results;
-            if (!model.Succeeded()) results.push_back({file, Outcome::Refused, BoxTexts(model)});
-            else if (!exported) results.push_back({file, Outcome::Failed, messages.failure});
-            else if (!gallery.AddModel(file, {}, model, ExportsThumbnail(model, options.exportOptions), added)) {
-                PrintMessages(added, true);
-                results.push_back({file, Outcome::Failed, added.failure});
-                status = 1;
-            }
-            if (!WriteGallery(gallery, results, options, std::cerr)) status = 1;
-        }
+        if (gallery && !WriteGallery(*gallery, {result}, options, std::cerr)) status = 1;
     }
     const std::string header = "Plug-in type: " + std::to_string(plugin.type) + "\nFilter: " + plugin.filter + "\n";
     std::cout << (options.json ? JsonDump(model) : header + TextReport(model, plugin.description)) << std::flush;

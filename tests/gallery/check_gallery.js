@@ -17,7 +17,7 @@ const assert = require('assert');
 const childProcess = require('child_process');
 const fs = require('fs');
 const path = require('path');
-const puppeteer = require('puppeteer-core');
+const chromium = require('../../tools/gallery/chromium');
 
 const [mdlhost, makeModels, work] = process.argv.slice(2);
 
@@ -36,8 +36,6 @@ const HOSTILE_NAMES = [
   {entry: 'progs/q"uote.mdl', shown: 'game.pak/progs/q"uote.mdl', converted: false},
   {entry: Buffer.from('progs/\xff\xfe.mdl', 'latin1'), shown: 'game.pak/progs/ÿþ.mdl', converted: false},
 ];
-const CHROMIUM_FLAGS = ['--no-sandbox', '--enable-unsafe-swiftshader', '--use-angle=swiftshader',
-  '--disable-background-networking', '--disable-component-update', '--no-first-run'];
 const OPEN_TIMEOUT = 30000;
 
 // A Quake archive of the given entries: "PACK", the directory's offset and
@@ -206,7 +204,7 @@ async function main() {
   assert.ok(output.startsWith(`${entries.length - refused} converted, ${refused} refused, 0 failed\n`), output);
   assert.ok(output.endsWith('gallery: gallery/index.html\n'), output);
 
-  const browser = await puppeteer.launch({executablePath: '/usr/bin/chromium', args: CHROMIUM_FLAGS});
+  const browser = await chromium.launch();
   let failed = false;
   try {
     const failures = await checkGallery(browser, gallery);

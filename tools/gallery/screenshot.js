@@ -5,15 +5,11 @@
 'use strict';
 
 const path = require('path');
-const puppeteer = require('puppeteer-core');
+const chromium = require('./chromium');
 
 async function main() {
   const [page_, out, chosen] = process.argv.slice(2);
-  const browser = await puppeteer.launch({
-    executablePath: '/usr/bin/chromium',
-    args: ['--no-sandbox', '--enable-unsafe-swiftshader', '--use-angle=swiftshader', '--disable-background-networking',
-      '--disable-component-update', '--no-first-run'],
-  });
+  const browser = await chromium.launch();
   try {
     const page = await browser.newPage();
     await page.setViewport({width: 1280, height: 800});
