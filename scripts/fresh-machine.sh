@@ -25,7 +25,8 @@ dir=${1:-/var/tmp/mdlimport-fresh}
 
 command -v debootstrap >/dev/null || {
   apt-get update -qq || true
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq debootstrap >/dev/null
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq debootstrap >/dev/null 2>&1 \
+    || { echo "fresh-machine: debootstrap cannot be installed" >&2; exit 1; }
 }
 
 unmount_all() {
