@@ -148,7 +148,7 @@ TEST(Export, EveryAnimationFrameIsAMorphTargetFromTheRestPose) {
     EXPECT_EQ(out.gltf.animations[1].name, "run");
     EXPECT_EQ(out.gltf.animations[0].samplers[0].interpolation, "STEP");
     EXPECT_EQ(out.gltf.animations[0].channels[0].target_path, "weights");
-    EXPECT_EQ(out.Read<float>(out.gltf.animations[1].samplers[0].input), (std::vector<float>{0.0f, 0.1f, 0.2f}));
+    EXPECT_EQ(out.Read<float>(out.gltf.animations[1].samplers[0].input), (std::vector<float>{0.0f, 0.1f, 0.2f, 0.3f}));
 
     // SmallModel's frame-0 positions are distinct: each glTF vertex names its host vertex.
     const std::vector<_VERTEX> vertices = out.report.Records<_VERTEX>(PM_VERTICES);
@@ -171,10 +171,13 @@ TEST(Export, EveryAnimationFrameIsAMorphTargetFromTheRestPose) {
     }
 }
 
+// Blended, a loop runs from the last frame back into the first.
 TEST(Export, LinearInterpolationOnRequest) {
     const Exported out(SmallModel(3, 1, {"a1", "a2"}), Interpolation::Linear);
     ASSERT_TRUE(out.loaded);
     EXPECT_EQ(out.gltf.animations[0].samplers[0].interpolation, "LINEAR");
+    EXPECT_EQ(out.Read<float>(out.gltf.animations[0].samplers[0].output),
+              (std::vector<float>{1, 0, 0, 1, 1, 0}));
 }
 
 TEST(Export, SkinsAreThePaletteExpansionUnscaledAndSelectable) {
@@ -335,7 +338,8 @@ TEST(Export, EveryAccessorHoldsTheReceivedModel) {
     EXPECT_EQ(seen.size(), positions.size() / 3);  // every glTF vertex is some face's corner
     EXPECT_GT(seen.size(), model.vertices.size());  // seam corners stand apart
 
-    // Each animation plays its own targets, one frame at a time.
+    // Each animation plays its own targets, one frame at a time, and ends a
+    // frame after its last, which it holds till then.
     const size_t targets = primitive.targets.size();
     ASSERT_EQ(out.gltf.animations.size(), 2u);
     size_t first = 0;
@@ -343,11 +347,13 @@ TEST(Export, EveryAccessorHoldsTheReceivedModel) {
         const std::vector<float> times = out.Read<float>(animation.samplers[0].input);
         const std::vector<float> weights = out.Read<float>(animation.samplers[0].output);
         ASSERT_EQ(weights.size(), times.size() * targets);
-        for (size_t f = 0; f < times.size(); ++f) {
+        const size_t frames = times.size() - 1;
+        for (size_t f = 0; f <= frames; ++f) {
             EXPECT_EQ(times[f], float(f / 10.0));
-            for (size_t j = 0; j < targets; ++j) EXPECT_EQ(weights[f * targets + j], j == first + f ? 1.0f : 0.0f);
+            const size_t shown = first + std::min(f, frames - 1);
+            for (size_t j = 0; j < targets; ++j) EXPECT_EQ(weights[f * targets + j], j == shown ? 1.0f : 0.0f);
         }
-        first += times.size();
+        first += frames;
     }
     EXPECT_EQ(first, targets);
 

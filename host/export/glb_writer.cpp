@@ -23,9 +23,10 @@ constexpr char TEXT_TOO_MANY_WEIGHTS[] = "too many animation frames for the weig
 
 constexpr double FRAMES_PER_SECOND = 10.0;
 // An animation's weights name every target at every frame. Up to this many
-// targets they are written dense, which every reader takes: at most 4 MiB,
-// and a real model has a few hundred frames. Past it they are sparse (one
-// 1.0 a frame), so that the file grows with the frames, not their square.
+// targets they are written dense, which every reader takes: at most 8 MiB
+// (a row a key, a key a frame and one for each animation's end), and a real
+// model has a few hundred frames. Past it they are sparse (one 1.0 a key),
+// so that the file grows with the frames, not their square.
 constexpr size_t DENSE_WEIGHTS_LARGEST_TARGETS = 1024;
 constexpr size_t LARGEST_SHORT_INDEX_COUNT = 65535;  // 65535 itself would be the restart value
 constexpr char VARIANTS[] = "KHR_materials_variants";
@@ -113,15 +114,19 @@ void GlbWriter::PlanBuffer() {
         plan.maxFrames = std::max(plan.maxFrames, animation.frames);
     }
     if (plan.targets > 0) {
-        plan.times = plan.Add(plan.maxFrames * uint64_t(4));
+        // Every animation keys its frames and then its end, a tenth of a
+        // second after its last frame, so that a viewer playing it in a loop
+        // shows the last frame for as long as the others.
+        const uint64_t keys = plan.targets + mesh.animations.size();
+        plan.times = plan.Add((plan.maxFrames + 1) * uint64_t(4));
         plan.denseWeights = plan.targets <= DENSE_WEIGHTS_LARGEST_TARGETS;
         if (plan.denseWeights) {
-            // Frame f of an animation is the row of its target: each
-            // animation's weights are the rows of its own targets.
-            plan.weights = plan.Add(uint64_t(plan.targets) * plan.targets * 4);
+            // Each animation's weights are rows of their own: one per frame,
+            // its 1.0 on its target, and the end's.
+            plan.weights = plan.Add(keys * plan.targets * 4);
         } else {
-            plan.ones = plan.Add(plan.maxFrames * uint64_t(4));
-            plan.sparse = plan.Add(plan.targets * uint64_t(4));  // one 1.0 per frame
+            plan.ones = plan.Add((plan.maxFrames + 1) * uint64_t(4));
+            plan.sparse = plan.Add(keys * uint64_t(4));  // one 1.0 per key
         }
     }
     plan.vectors = plan.Add((1 + uint64_t(plan.targets)) * plan.attributes * vertices * VEC3_SIZE, TARGET_ARRAY_BUFFER,
@@ -234,8 +239,10 @@ void GlbWriter::AddAnimations(Chunk& chunk) const {
     const Layout& plan = *layout;
     Json targetNames = Json::array();
     uint64_t sparseOffset = 0;
+    uint64_t rowsBefore = 0;  // the dense weights' rows of the animations before
     for (const ExportAnimation& animation : mesh.animations) {
         const std::string name = BytesAsText(animation.name);
+        const uint64_t keys = animation.frames + 1;
         for (size_t f = 0; f < animation.frames; ++f) {
             Json target = {{"POSITION", AddVectors(chunk, &plan.bounds[animation.firstPose + f])}};
             if (mesh.HasNormals()) target["NORMAL"] = AddVectors(chunk, nullptr);
@@ -243,20 +250,19 @@ void GlbWriter::AddAnimations(Chunk& chunk) const {
             targetNames.push_back(name + " " + std::to_string(f));
         }
         const size_t input = chunk.Accessor({{"bufferView", plan.times}, {"componentType", COMPONENT_FLOAT},
-                                             {"count", animation.frames}, {"type", "SCALAR"}, {"min", {0.0f}},
-                                             {"max", {TimeOf(animation.frames - 1)}}});
-        Json output = {{"componentType", COMPONENT_FLOAT},
-                       {"count", uint64_t(animation.frames) * plan.targets},
-                       {"type", "SCALAR"}};
+                                             {"count", keys}, {"type", "SCALAR"}, {"min", {0.0f}},
+                                             {"max", {TimeOf(animation.frames)}}});
+        Json output = {{"componentType", COMPONENT_FLOAT}, {"count", keys * plan.targets}, {"type", "SCALAR"}};
         if (plan.denseWeights) {
             output["bufferView"] = plan.weights;
-            output["byteOffset"] = uint64_t(animation.firstPose - 1) * plan.targets * 4;
+            output["byteOffset"] = rowsBefore * plan.targets * 4;
+            rowsBefore += keys;
         } else {
-            output["sparse"] = {{"count", animation.frames},
+            output["sparse"] = {{"count", keys},
                                 {"indices", {{"bufferView", plan.sparse}, {"byteOffset", sparseOffset},
                                              {"componentType", COMPONENT_UNSIGNED_INT}}},
                                 {"values", {{"bufferView", plan.ones}}}};
-            sparseOffset += animation.frames * uint64_t(4);
+            sparseOffset += keys * 4;
         }
         const size_t weights = chunk.Accessor(std::move(output));
         chunk.gltf["animations"].push_back(
@@ -319,7 +325,7 @@ bool GlbWriter::Begin(const OutputFolder& folder, const Pose& rest) {
     Layout& plan = *layout;
     if (plan.size > GLB_LARGEST) return refuse(TEXT_TOO_LARGE);
     // The sparse indices of an animation's weights are 32 bits.
-    if (!plan.denseWeights && uint64_t(plan.maxFrames) * plan.targets > GLB_LARGEST)
+    if (!plan.denseWeights && uint64_t(plan.maxFrames + 1) * plan.targets > GLB_LARGEST)
         return refuse(TEXT_TOO_MANY_WEIGHTS);
 
     if (hasMesh) FindBounds(rest);
@@ -353,29 +359,37 @@ bool GlbWriter::Begin(const OutputFolder& folder, const Pose& rest) {
     return file->Good();
 }
 
-// The key times, and the weights: dense, one row a target with its 1.0 on
-// the diagonal, or sparse, a 1.0 a frame and where it goes.
+// The key times, and the weights: dense, one row a key with its 1.0 on the
+// key's target, or sparse, a 1.0 a key and where it goes. An animation's end
+// is keyed as its last frame, stepped; blended, as its first, so that a loop
+// blends back to its start.
 void GlbWriter::WriteAnimationViews() {
     const Layout& plan = *layout;
-    std::vector<float> times(plan.maxFrames);
+    std::vector<float> times(plan.maxFrames + 1);
     for (size_t f = 0; f < times.size(); ++f) times[f] = TimeOf(f);
     WriteView(times);
+    const auto targetOf = [this](const ExportAnimation& animation, size_t key) {
+        const size_t frame = key < animation.frames ? key : interpolation == Interpolation::Linear ? 0 : key - 1;
+        return animation.firstPose - 1 + frame;
+    };
     if (plan.denseWeights) {
         std::vector<float> row(plan.targets, 0.0f);
-        for (size_t t = 0; t < plan.targets; ++t) {
-            row[t] = 1.0f;
-            file->Write(row.data(), row.size() * sizeof(float));
-            row[t] = 0.0f;
+        for (const ExportAnimation& animation : mesh.animations) {
+            for (size_t key = 0; key <= animation.frames; ++key) {
+                const size_t t = targetOf(animation, key);
+                row[t] = 1.0f;
+                file->Write(row.data(), row.size() * sizeof(float));
+                row[t] = 0.0f;
+            }
         }
         return;
     }
-    WriteView(std::vector<float>(plan.maxFrames, 1.0f));
+    WriteView(std::vector<float>(plan.maxFrames + 1, 1.0f));
     std::vector<uint32_t> keys;
-    keys.reserve(plan.targets);
-    for (const ExportAnimation& animation : mesh.animations) {
-        const size_t first = animation.firstPose - 1;
-        for (size_t f = 0; f < animation.frames; ++f) keys.push_back(uint32_t(f * plan.targets + first + f));
-    }
+    keys.reserve(plan.targets + mesh.animations.size());
+    for (const ExportAnimation& animation : mesh.animations)
+        for (size_t key = 0; key <= animation.frames; ++key)
+            keys.push_back(uint32_t(key * plan.targets + targetOf(animation, key)));
     WriteView(keys);
 }
 
