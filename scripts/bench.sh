@@ -29,11 +29,13 @@ build/linux/bin/import_bench --peer "$work/peer.txt" --benchmark_repetitions=5 -
 # over the import's plus that, and the GLB's size with smooth normals (the
 # default) and without (--export-normals none). Last, the time thumbnail.png
 # takes (drawn and encoded, in-process, the median of five), which the export
-# includes, and its share of the whole conversion (the run with --export).
+# includes, and its share of the whole conversion (the run with --export);
+# and the normals' share of it: what --export-normals none saves, their
+# working out and their bytes in the GLB and the OBJ.
 echo
-printf '%-8s %9s %10s %9s %10s %8s %6s %9s %8s %14s %9s %7s\n' model "import s" "import MB" "export s" \
-  "export MB" "write s" ratio "+MB" "GLB MB" "no normals MB" "thumb ms" "thumb %"
-for model in small medium large; do
+printf '%-8s %9s %10s %9s %10s %8s %6s %9s %8s %14s %9s %7s %9s\n' model "import s" "import MB" "export s" \
+  "export MB" "write s" ratio "+MB" "GLB MB" "no normals MB" "thumb ms" "thumb %" "normals %"
+for model in small round medium large; do
   read -r plain_s plain_kb < <(/usr/bin/time -f '%e %M' build/linux/bin/mdlhost "$work/models/$model.mdl" \
     2>&1 >/dev/null | tail -n 1)
   rm -rf "$work/export" "$work/export-flat"
@@ -42,14 +44,16 @@ for model in small medium large; do
   read -r write_s < <(/usr/bin/time -f '%e' dd if="$work/export/model.glb" of="$work/copy.glb" bs=1M \
     2>&1 >/dev/null | tail -n 1)
   rm -f "$work/copy.glb"
-  build/linux/bin/mdlhost "$work/models/$model.mdl" --export "$work/export-flat" --export-normals none >/dev/null
+  read -r flat_s < <(/usr/bin/time -f '%e' build/linux/bin/mdlhost "$work/models/$model.mdl" \
+    --export "$work/export-flat" --export-normals none 2>&1 >/dev/null | tail -n 1)
   glb=$(stat -c %s "$work/export/model.glb")
   flat=$(stat -c %s "$work/export-flat/model.glb")
   thumb_ms=$(build/linux/bin/import_bench --thumbnail "$work/models/$model.mdl")
   awk -v m="$model" -v ps="$plain_s" -v pk="$plain_kb" -v es="$export_s" -v ek="$export_kb" -v ws="$write_s" \
-    -v g="$glb" -v f="$flat" -v t="$thumb_ms" 'BEGIN {
-      printf "%-8s %9.2f %10.1f %9.2f %10.1f %8.2f %6.2f %9.1f %8.1f %14.1f %9.1f %7.1f\n", m, ps, pk / 1024, es,
-        ek / 1024, ws, es / (ps + ws), (ek - pk) / 1024, g / 1048576, f / 1048576, t, (es > 0 ? t / 10 / es : 0) }'
+    -v g="$glb" -v f="$flat" -v t="$thumb_ms" -v fs="$flat_s" 'BEGIN {
+      printf "%-8s %9.2f %10.1f %9.2f %10.1f %8.2f %6.2f %9.1f %8.1f %14.1f %9.1f %7.1f %9.1f\n", m, ps, pk / 1024, es,
+        ek / 1024, ws, es / (ps + ws), (ek - pk) / 1024, g / 1048576, f / 1048576, t, (es > 0 ? t / 10 / es : 0),
+        (es > 0 ? (es - fs) / es * 100 : 0) }'
 done
 
 # Many models in one run: an archive of the generated models and 20 copies of

@@ -180,6 +180,45 @@ TEST(Thumbnail, NearSurfacesHideFarOnesInAnyTriangleOrder) {
     EXPECT_TRUE(nearFirst.rgba == nearLast.rgba);
 }
 
+// Drawn alone, each quad of NearAndFar keeps the other's corners in faces of
+// no area (each with a copy of one of them), so that all three pictures are
+// framed alike.
+Model OneOfNearAndFar(bool keepNear) {
+    Model model = NearAndFar(true);
+    const size_t dropped = keepNear ? 2 : 0;  // the near quad's two faces come first
+    const int32_t corner = model.triangles[dropped].vertindex[0];  // its four corners follow on
+    for (size_t i = 0; i < 2; ++i) {
+        const int32_t a = corner + int32_t(2 * i), copy = int32_t(model.texCoords.size());
+        model.texCoords.push_back(model.texCoords[size_t(a)]);
+        model.frames[0].vertices.push_back(model.frames[0].vertices[size_t(a)]);
+        model.triangles[dropped + i].vertindex[0] = a;
+        model.triangles[dropped + i].vertindex[1] = copy;
+        model.triangles[dropped + i].vertindex[2] = a + 1;
+    }
+    return model;
+}
+
+// A far face shows whole wherever the near one is not, however much of it is
+// hidden elsewhere, at sizes whose samples do not fall in even blocks.
+TEST(Thumbnail, FarSurfacesShowWholeBesideNearOnes) {
+    for (const int size : {64, 100, 257}) {
+        SCOPED_TRACE(size);
+        const Picture both(NearAndFar(false), size);
+        const Picture nearAlone(OneOfNearAndFar(true), size);
+        const Picture farAlone(OneOfNearAndFar(false), size);
+        ASSERT_GT(nearAlone.Count(RED, {RED, BLUE}), 64u);
+        size_t compared = 0;
+        for (int y = 0; y < size; ++y) {
+            for (int x = 0; x < size; ++x) {
+                if (nearAlone.At(x, y)[3] != 0) continue;
+                ++compared;
+                ASSERT_TRUE(std::equal(farAlone.At(x, y), farAlone.At(x, y) + 4, both.At(x, y))) << x << "," << y;
+            }
+        }
+        EXPECT_GT(compared, size_t(size * size / 4));
+    }
+}
+
 TEST(Thumbnail, IsWrittenBesideTheModelAtTheSizeAsked) {
     struct Case {
         const char* name;

@@ -46,11 +46,31 @@ bool Finite(const Vec3& p) { return std::isfinite(p[0]) && std::isfinite(p[1]) &
 // n / d rounded down, for d > 0.
 int64_t FloorDivide(int64_t n, int64_t d) { return n >= 0 ? n / d : -((-n + d - 1) / d); }
 
-// A nearness in fixed point; the huge slopes of slivers are held, not wrapped.
+// x rounded down, for x in [-2^31, 2^31). A 32-bit x86 build converts a
+// double to a 64-bit integer (and std::floor rounds) on the x87 unit; this
+// takes SSE2 alone and gives the same value.
+int64_t Floor32(double x) {
+    const int32_t t = int32_t(x);
+    return double(t) > x ? int64_t(t) - 1 : int64_t(t);
+}
+
+// A nearness in fixed point; the huge slopes of slivers are held, not
+// wrapped. The value is nearness * NEARNESS_ONE + 1/2 rounded down, worked
+// out in two 32-bit halves.
 int64_t Fixed(double nearness) {
     constexpr double LIMIT = 4611686018427387904.0;  // 2^62
-    const double scaled = std::floor(nearness * NEARNESS_ONE + 0.5);
-    return scaled > LIMIT ? int64_t(LIMIT) : scaled < -LIMIT ? -int64_t(LIMIT) : int64_t(scaled);
+    constexpr double HALF = 2147483648.0;            // 2^31
+    constexpr double WORD = 4294967296.0;            // 2^32
+    const double scaled = nearness * NEARNESS_ONE + 0.5;
+    if (scaled >= LIMIT) return int64_t(LIMIT);
+    if (scaled <= -LIMIT) return -int64_t(LIMIT);
+    if (!(scaled == scaled)) return NOTHING;  // not a number
+    if (std::fabs(scaled) < HALF) return Floor32(scaled);
+    // From 2^31 up the double has no bits below the lower half's, so the
+    // lower half is exact.
+    const int64_t high = Floor32(scaled / WORD);
+    const double low = scaled - double(high) * WORD;  // in [0, 2^32)
+    return high * int64_t(WORD) + Floor32(low - HALF) + int64_t(HALF);
 }
 
 // A vertex as the eye sees it.
@@ -73,6 +93,46 @@ int64_t Edge(const Projected& a, const Projected& b, int64_t px, int64_t py) {
 // it: to the one whose top or left edge it is.
 bool TopLeft(const Projected& a, const Projected& b) { return (a.sy == b.sy && b.sx > a.sx) || b.sy < a.sy; }
 
+// Where one edge bounds the samples of a row inside a face. Its test at
+// sample x is start - slope * x, and start grows by the same amount from row
+// to row, so the bound, start / slope rounded down, is stepped exactly as a
+// quotient and remainder, with no division per row.
+class EdgeWalk {
+public:
+    EdgeWalk() = default;
+    EdgeWalk(int64_t start_, int64_t slope_, int64_t increase_)
+        : start(start_), slope(slope_), increase(increase_), magnitude(slope_ < 0 ? -slope_ : slope_) {
+        if (magnitude == 0) return;
+        quotient = FloorDivide(start, magnitude);
+        remainder = start - quotient * magnitude;
+        quotientStep = FloorDivide(increase, magnitude);
+        remainderStep = increase - quotientStep * magnitude;
+    }
+
+    // Narrows [first, past) to the samples on the inner side of the edge.
+    void Clip(int64_t& first, int64_t& past) const {
+        if (slope > 0) past = std::min(past, quotient + 1);
+        else if (slope < 0) first = std::max(first, -quotient);
+        else if (start < 0) past = first;
+    }
+
+    void Next() {
+        start += increase;
+        if (magnitude == 0) return;
+        quotient += quotientStep;
+        remainder += remainderStep;
+        if (remainder >= magnitude) {
+            remainder -= magnitude;
+            ++quotient;
+        }
+    }
+
+private:
+    int64_t start = 0, slope = 0, increase = 0, magnitude = 0;
+    int64_t quotient = 0, remainder = 0;  // of start / magnitude, the remainder in [0, magnitude)
+    int64_t quotientStep = 0, remainderStep = 0;
+};
+
 // A face ready to draw: its corners in the same order whichever corner the
 // face starts with, so that every sum over them comes out the same, and
 // wound clockwise on the sample grid, either side of it facing the eye.
@@ -94,11 +154,24 @@ struct Triangle {
 };
 
 // The nearest face at each sample: drawn first, coloured once at the end.
+//
+// The sample grid is also kept in tiles, each with the farthest nearness
+// drawn in it, so that a face (or the part of it) behind everything already
+// in a tile is passed over whole, not a sample at a time. Faces are drawn
+// nearest first, which makes that the common case. The order changes no
+// sample: the nearest face wins, and a tie goes by the faces' own order.
 class Samples {
 public:
     Samples(int side_, const std::vector<Projected>& projected_, const std::vector<Triangle>& triangles_)
-        : side(side_), projected(projected_), triangles(triangles_), nearness(size_t(side) * size_t(side), NOTHING),
-          face(nearness.size(), 0) {}
+        : side(side_), tilesAcross((side_ + TILE - 1) / TILE), projected(projected_), triangles(triangles_),
+          nearness(size_t(side) * size_t(side), NOTHING), face(nearness.size(), 0),
+          empty(size_t(tilesAcross) * size_t(tilesAcross)), farthest(empty.size(), 0), stale(empty.size(), 1),
+          hidden(empty.size(), 0), shownFrom(size_t(tilesAcross)), shownPast(size_t(tilesAcross)) {
+        for (size_t tile = 0; tile < empty.size(); ++tile) {
+            const int64_t tx = int64_t(tile % size_t(tilesAcross)) * TILE, ty = int64_t(tile / size_t(tilesAcross)) * TILE;
+            empty[tile] = uint32_t((std::min<int64_t>(tx + TILE, side) - tx) * (std::min<int64_t>(ty + TILE, side) - ty));
+        }
+    }
 
     int Side() const { return side; }
     bool Covered(size_t at) const { return nearness[at] != NOTHING; }
@@ -128,40 +201,125 @@ public:
         const int64_t x1 = std::min<int64_t>(last, std::max({a.sx, b.sx, d.sx}) / SUBPIXEL);
         const int64_t y0 = std::max<int64_t>(0, std::min({a.sy, b.sy, d.sy}) / SUBPIXEL);
         const int64_t y1 = std::min<int64_t>(last, std::max({a.sy, b.sy, d.sy}) / SUBPIXEL);
-        for (int64_t y = y0; y <= y1; ++y) {
-            const int64_t py = y * SUBPIXEL + SUBPIXEL / 2;
-            // Each edge's test is linear in x along the row: the samples
-            // inside are one span, worked out exactly, so a long thin face
-            // costs its rows, not its bounding box.
-            int64_t first = x0, past = x1 + 1;
-            for (int e = 0; e < 3 && first < past; ++e) {
-                // Edge + bias at sample x is start - slope * x.
-                const int64_t slope = (to[e]->sy - from[e]->sy) * SUBPIXEL;
-                const int64_t start = Edge(*from[e], *to[e], SUBPIXEL / 2, py) + bias[e];
-                if (slope > 0) past = std::min(past, FloorDivide(start, slope) + 1);
-                else if (slope < 0) first = std::max(first, -FloorDivide(start, -slope));
-                else if (start < 0) past = first;
-            }
-            if (first >= past) continue;
-            // Started inside the face, where the plane holds its true value.
-            int64_t near = Fixed(nearAt0 + nearY * double(y) + nearX * double(first));
-            const size_t row = size_t(y) * size_t(side);
-            for (int64_t x = first; x < past; ++x, near += step) {
-                const size_t at = row + size_t(x);
-                if (near > nearness[at] || (near == nearness[at] && triangles[face[at]] < t)) {
-                    nearness[at] = near;
-                    face[at] = f;
+        if (x0 > x1 || y0 > y1) return;
+        if (!MarkHidden(x0, x1, y0, y1, nearAt0, nearX, nearY)) return;
+        // Each edge's test is linear in x along the row: the samples inside
+        // are one span, worked out exactly, so a long thin face costs its
+        // rows, not its bounding box.
+        EdgeWalk edges[3];
+        for (int e = 0; e < 3; ++e)
+            edges[e] = EdgeWalk(Edge(*from[e], *to[e], SUBPIXEL / 2, y0 * SUBPIXEL + SUBPIXEL / 2) + bias[e],
+                                (to[e]->sy - from[e]->sy) * SUBPIXEL, (to[e]->sx - from[e]->sx) * SUBPIXEL);
+        // The sample grid is at most 2048 wide: its rows and columns are
+        // counted in 32 bits, which a 32-bit machine steps in one register.
+        for (int32_t y = int32_t(y0); y <= int32_t(y1); ++y, edges[0].Next(), edges[1].Next(), edges[2].Next()) {
+            int64_t low = x0, high = x1 + 1;
+            for (const EdgeWalk& edge : edges) edge.Clip(low, high);
+            // Of the row's span, the part over tiles where the face may show.
+            const int64_t shownFirst = std::max<int64_t>(low, shownFrom[size_t(y / TILE)]);
+            const int64_t shownEnd = std::min<int64_t>(high, shownPast[size_t(y / TILE)]);
+            if (shownFirst >= shownEnd) continue;
+            const int32_t start = int32_t(low), first = int32_t(shownFirst), past = int32_t(shownEnd);
+            // Started inside the face, where the plane holds its true value,
+            // and stepped from there.
+            int64_t near = Fixed(nearAt0 + nearY * double(y) + nearX * double(start)) + step * (first - start);
+            int64_t* const nearRow = &nearness[size_t(y) * size_t(side)];
+            uint32_t* const faceRow = &face[size_t(y) * size_t(side)];
+            const size_t tileRow = size_t(y / TILE) * size_t(tilesAcross);
+            for (int32_t x = first; x < past;) {
+                const size_t tile = tileRow + size_t(x / TILE);
+                const int32_t end = std::min(past, (x / TILE + 1) * TILE);
+                if (hidden[tile]) {
+                    near += step * (end - x);
+                    x = end;
+                    continue;
                 }
+                bool drawn = false;
+                for (; x < end; ++x, near += step) {
+                    if (near > nearRow[x] || (near == nearRow[x] && triangles[faceRow[x]] < t)) {
+                        if (nearRow[x] == NOTHING) --empty[tile];
+                        nearRow[x] = near;
+                        faceRow[x] = f;
+                        drawn = true;
+                    }
+                }
+                if (drawn) stale[tile] = 1;
             }
         }
     }
 
 private:
+    static constexpr int TILE = 8;  // samples along a tile's side
+
+    // Marks each tile under the face's bounds hidden where the plane, at its
+    // nearest over the tile and give or take its rounding, is farther than
+    // everything drawn there. False when every one is.
+    bool MarkHidden(int64_t x0, int64_t x1, int64_t y0, int64_t y1, double nearAt0, double nearX, double nearY) {
+        // The stepped nearness strays from the plane by its rounding: a
+        // fraction of a unit a step, and far less than this share of the
+        // plane's terms. A plane too steep to bound (a sliver) hides nothing.
+        const double terms = std::fabs(nearAt0) + (std::fabs(nearX) + std::fabs(nearY)) * double(side);
+        const bool bounded = std::isfinite(terms) && terms < 1e6;
+        const double slack = terms * 1e-9 + double(side + 2) / NEARNESS_ONE;
+        bool anyShown = false;
+        for (int32_t ty = int32_t(y0 / TILE); ty <= int32_t(y1 / TILE); ++ty) {
+            int32_t shownFirst = side, shownLast = -1;  // tile columns
+            for (int32_t tx = int32_t(x0 / TILE); tx <= int32_t(x1 / TILE); ++tx) {
+                const size_t tile = size_t(ty) * size_t(tilesAcross) + size_t(tx);
+                bool behind = false;
+                if (bounded) {
+                    // A plane is nearest at a corner of the tile's samples.
+                    const double x = double(nearX > 0 ? std::min(tx * TILE + TILE - 1, side - 1) : tx * TILE);
+                    const double y = double(nearY > 0 ? std::min(ty * TILE + TILE - 1, side - 1) : ty * TILE);
+                    behind = Behind(tile, (nearAt0 + nearX * x + nearY * y + slack) * NEARNESS_ONE);
+                }
+                hidden[tile] = behind ? 1 : 0;
+                if (!behind) {
+                    shownFirst = std::min(shownFirst, tx);
+                    shownLast = tx;
+                }
+            }
+            shownFrom[size_t(ty)] = shownFirst * TILE;
+            shownPast[size_t(ty)] = (shownLast + 1) * TILE;
+            anyShown = anyShown || shownLast >= 0;
+        }
+        return anyShown;
+    }
+
+    // Whether every sample of a tile is nearer than this, in NEARNESS_ONE
+    // units. A tile's farthest nearness can only grow as faces are drawn, so
+    // the one last worked out still holds as a bound, and is worked out
+    // again only when that bound alone cannot tell.
+    bool Behind(size_t tile, double nearest) {
+        if (empty[tile] > 0) return false;
+        if (nearest < farthest[tile]) return true;
+        if (!stale[tile]) return false;
+        const int64_t tx = int64_t(tile % size_t(tilesAcross)) * TILE, ty = int64_t(tile / size_t(tilesAcross)) * TILE;
+        int64_t least = std::numeric_limits<int64_t>::max();
+        for (int64_t y = ty; y < std::min<int64_t>(ty + TILE, side); ++y)
+            for (int64_t x = tx; x < std::min<int64_t>(tx + TILE, side); ++x)
+                least = std::min(least, nearness[size_t(y) * size_t(side) + size_t(x)]);
+        farthest[tile] = double(least);
+        stale[tile] = 0;
+        return nearest < farthest[tile];
+    }
+
     int side;
+    int tilesAcross;
     const std::vector<Projected>& projected;
     const std::vector<Triangle>& triangles;
     std::vector<int64_t> nearness;  // in NEARNESS_ONE units; NOTHING where nothing is drawn
     std::vector<uint32_t> face;     // the triangle drawn there
+    // Per tile: its samples still empty, and once there are none a bound on
+    // the nearness of all of them, exact unless a face was drawn there since.
+    std::vector<uint32_t> empty;
+    std::vector<double> farthest;
+    std::vector<uint8_t> stale;
+    std::vector<uint8_t> hidden;     // per tile, for the face being drawn
+    // Per row of tiles, for the face being drawn: the samples from the first
+    // tile where it may show to past the last.
+    std::vector<int32_t> shownFrom;
+    std::vector<int32_t> shownPast;
 };
 
 // The lit skin over the model's faces, a sample at a time.
@@ -204,11 +362,11 @@ private:
             // keeps it on the texel that starts there, as the game samples it.
             const double scaled = std::floor(t * extent + TEXEL_NUDGE);
             // Far outside the skin (a hostile coordinate) reads its first texel.
-            if (!(std::fabs(scaled) < 1e9)) return int64_t(0);
-            const int64_t i = int64_t(scaled) % extent;
+            if (!(std::fabs(scaled) < 1e9)) return int32_t(0);
+            const int32_t i = int32_t(scaled) % extent;
             return i < 0 ? i + extent : i;
         };
-        const _COLOR& c = skin->pixels[size_t(wrap(v, skin->height) * skin->width + wrap(u, skin->width))];
+        const _COLOR& c = skin->pixels[size_t(wrap(v, skin->height)) * size_t(skin->width) + size_t(wrap(u, skin->width))];
         return {c.r, c.g, c.b};
     }
 
@@ -299,6 +457,21 @@ public:
 
     std::vector<Projected> projected;
     std::vector<Triangle> triangles;
+
+    // The faces by their nearest corner, nearest first.
+    std::vector<uint32_t> NearestFirst() const {
+        std::vector<std::pair<double, uint32_t>> order(triangles.size());
+        for (size_t f = 0; f < triangles.size(); ++f) {
+            const Triangle& t = triangles[f];
+            order[f] = {-std::max({projected[t.vertex[0]].nearness, projected[t.vertex[1]].nearness,
+                                   projected[t.vertex[2]].nearness}),
+                        uint32_t(f)};
+        }
+        std::sort(order.begin(), order.end());
+        std::vector<uint32_t> faces(order.size());
+        for (size_t i = 0; i < order.size(); ++i) faces[i] = order[i].second;
+        return faces;
+    }
 
 private:
     // Every drawn vertex onto the sample grid, framed: the larger of the
@@ -395,6 +568,6 @@ std::vector<uint8_t> DrawThumbnail(const ReceivedModel& model, const ExportMesh&
     const int side = size * SAMPLES;
     const Scene scene(mesh, rest, side);
     Samples samples(side, scene.projected, scene.triangles);
-    for (size_t f = 0; f < scene.triangles.size(); ++f) samples.Draw(uint32_t(f));
+    for (const uint32_t f : scene.NearestFirst()) samples.Draw(f);
     return Resolve(samples, Painter(FirstSkin(model), scene.projected, scene.triangles), size);
 }
