@@ -165,11 +165,11 @@ public:
     Samples(int side_, const std::vector<Projected>& projected_, const std::vector<Triangle>& triangles_)
         : side(side_), tilesAcross((side_ + TILE - 1) / TILE), projected(projected_), triangles(triangles_),
           nearness(size_t(side) * size_t(side), NOTHING), face(nearness.size(), 0),
-          empty(size_t(tilesAcross) * size_t(tilesAcross)), farthest(empty.size(), 0), stale(empty.size(), 1),
-          hidden(empty.size(), 0), shownFrom(size_t(tilesAcross)), shownPast(size_t(tilesAcross)) {
-        for (size_t tile = 0; tile < empty.size(); ++tile) {
+          tiles(size_t(tilesAcross) * size_t(tilesAcross)), shown(size_t(tilesAcross)) {
+        for (size_t tile = 0; tile < tiles.size(); ++tile) {
             const int64_t tx = int64_t(tile % size_t(tilesAcross)) * TILE, ty = int64_t(tile / size_t(tilesAcross)) * TILE;
-            empty[tile] = uint32_t((std::min<int64_t>(tx + TILE, side) - tx) * (std::min<int64_t>(ty + TILE, side) - ty));
+            tiles[tile].empty =
+                uint32_t((std::min<int64_t>(tx + TILE, side) - tx) * (std::min<int64_t>(ty + TILE, side) - ty));
         }
     }
 
@@ -216,8 +216,8 @@ public:
             int64_t low = x0, high = x1 + 1;
             for (const EdgeWalk& edge : edges) edge.Clip(low, high);
             // Of the row's span, the part over tiles where the face may show.
-            const int64_t shownFirst = std::max<int64_t>(low, shownFrom[size_t(y / TILE)]);
-            const int64_t shownEnd = std::min<int64_t>(high, shownPast[size_t(y / TILE)]);
+            const int64_t shownFirst = std::max<int64_t>(low, shown[size_t(y / TILE)].from);
+            const int64_t shownEnd = std::min<int64_t>(high, shown[size_t(y / TILE)].past);
             if (shownFirst >= shownEnd) continue;
             const int32_t start = int32_t(low), first = int32_t(shownFirst), past = int32_t(shownEnd);
             // Started inside the face, where the plane holds its true value,
@@ -229,7 +229,7 @@ public:
             for (int32_t x = first; x < past;) {
                 const size_t tile = tileRow + size_t(x / TILE);
                 const int32_t end = std::min(past, (x / TILE + 1) * TILE);
-                if (hidden[tile]) {
+                if (tiles[tile].hidden) {
                     near += step * (end - x);
                     x = end;
                     continue;
@@ -237,13 +237,13 @@ public:
                 bool drawn = false;
                 for (; x < end; ++x, near += step) {
                     if (near > nearRow[x] || (near == nearRow[x] && triangles[faceRow[x]] < t)) {
-                        if (nearRow[x] == NOTHING) --empty[tile];
+                        if (nearRow[x] == NOTHING) --tiles[tile].empty;
                         nearRow[x] = near;
                         faceRow[x] = f;
                         drawn = true;
                     }
                 }
-                if (drawn) stale[tile] = 1;
+                if (drawn) tiles[tile].stale = true;
             }
         }
     }
@@ -273,14 +273,13 @@ private:
                     const double y = double(nearY > 0 ? std::min(ty * TILE + TILE - 1, side - 1) : ty * TILE);
                     behind = Behind(tile, (nearAt0 + nearX * x + nearY * y + slack) * NEARNESS_ONE);
                 }
-                hidden[tile] = behind ? 1 : 0;
+                tiles[tile].hidden = behind;
                 if (!behind) {
                     shownFirst = std::min(shownFirst, tx);
                     shownLast = tx;
                 }
             }
-            shownFrom[size_t(ty)] = shownFirst * TILE;
-            shownPast[size_t(ty)] = (shownLast + 1) * TILE;
+            shown[size_t(ty)] = {shownFirst * TILE, (shownLast + 1) * TILE};
             anyShown = anyShown || shownLast >= 0;
         }
         return anyShown;
@@ -291,17 +290,17 @@ private:
     // the one last worked out still holds as a bound, and is worked out
     // again only when that bound alone cannot tell.
     bool Behind(size_t tile, double nearest) {
-        if (empty[tile] > 0) return false;
-        if (nearest < farthest[tile]) return true;
-        if (!stale[tile]) return false;
+        if (tiles[tile].empty > 0) return false;
+        if (nearest < tiles[tile].farthest) return true;
+        if (!tiles[tile].stale) return false;
         const int64_t tx = int64_t(tile % size_t(tilesAcross)) * TILE, ty = int64_t(tile / size_t(tilesAcross)) * TILE;
         int64_t least = std::numeric_limits<int64_t>::max();
         for (int64_t y = ty; y < std::min<int64_t>(ty + TILE, side); ++y)
             for (int64_t x = tx; x < std::min<int64_t>(tx + TILE, side); ++x)
                 least = std::min(least, nearness[size_t(y) * size_t(side) + size_t(x)]);
-        farthest[tile] = double(least);
-        stale[tile] = 0;
-        return nearest < farthest[tile];
+        tiles[tile].farthest = double(least);
+        tiles[tile].stale = false;
+        return nearest < tiles[tile].farthest;
     }
 
     int side;
@@ -310,16 +309,20 @@ private:
     const std::vector<Triangle>& triangles;
     std::vector<int64_t> nearness;  // in NEARNESS_ONE units; NOTHING where nothing is drawn
     std::vector<uint32_t> face;     // the triangle drawn there
-    // Per tile: its samples still empty, and once there are none a bound on
-    // the nearness of all of them, exact unless a face was drawn there since.
-    std::vector<uint32_t> empty;
-    std::vector<double> farthest;
-    std::vector<uint8_t> stale;
-    std::vector<uint8_t> hidden;     // per tile, for the face being drawn
+    struct Tile {
+        uint32_t empty = 0;     // samples not drawn yet
+        double farthest = 0;    // once none is empty, a bound on the nearness of all
+        bool stale = true;      // a face was drawn here since the bound was worked out
+        bool hidden = false;    // for the face being drawn
+    };
     // Per row of tiles, for the face being drawn: the samples from the first
     // tile where it may show to past the last.
-    std::vector<int32_t> shownFrom;
-    std::vector<int32_t> shownPast;
+    struct Shown {
+        int32_t from = 0;
+        int32_t past = 0;
+    };
+    std::vector<Tile> tiles;
+    std::vector<Shown> shown;
 };
 
 // The lit skin over the model's faces, a sample at a time.
