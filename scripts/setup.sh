@@ -40,10 +40,10 @@ esac
 # Whether the kernel runs 32-bit x86 programs itself: a 93-byte static
 # program that only exits 0, so that the answer needs no 32-bit library yet.
 # Where qemu's emulator is registered for them, they run, but not natively.
+binfmt=/proc/sys/fs/binfmt_misc
+[ -e $binfmt/register ] || mount -t binfmt_misc binfmt_misc $binfmt 2>/dev/null || true
 runs_32bit_natively() {
-  local binfmt=/proc/sys/fs/binfmt_misc
-  [ -e $binfmt/register ] || mount -t binfmt_misc binfmt_misc $binfmt 2>/dev/null || true
-  grep -qs '^enabled' /proc/sys/fs/binfmt_misc/qemu-i386 && return 1
+  grep -qs '^enabled' $binfmt/qemu-i386 && return 1
   local probe status=0
   mkdir -p "$root/build"
   probe=$(mktemp "$root/build/runs32.XXXXXX")
@@ -169,11 +169,9 @@ fi
 # Some virtual machines run no 32-bit x86 code at all (the kernel refuses the
 # executable). There qemu's user-mode emulator runs every 32-bit program,
 # registered with the kernel by the ELF header it matches.
-if [ "$mode" != package ] && ! $native32 && ! grep -qs '^enabled' /proc/sys/fs/binfmt_misc/qemu-i386; then
+if [ "$mode" != package ] && ! $native32 && ! grep -qs '^enabled' $binfmt/qemu-i386; then
   install_group emulator qemu-user-static
   if is_installed qemu-user-static; then
-    binfmt=/proc/sys/fs/binfmt_misc
-    [ -e $binfmt/register ] || mount -t binfmt_misc binfmt_misc $binfmt
     if [ ! -e $binfmt/qemu-i386 ]; then
       printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00' \
         ':\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff' \

@@ -171,13 +171,56 @@ TEST(Export, EveryAnimationFrameIsAMorphTargetFromTheRestPose) {
     }
 }
 
-// Blended, a loop runs from the last frame back into the first.
 TEST(Export, LinearInterpolationOnRequest) {
     const Exported out(SmallModel(3, 1, {"a1", "a2"}), Interpolation::Linear);
     ASSERT_TRUE(out.loaded);
     EXPECT_EQ(out.gltf.animations[0].samplers[0].interpolation, "LINEAR");
-    EXPECT_EQ(out.Read<float>(out.gltf.animations[0].samplers[0].output),
-              (std::vector<float>{1, 0, 0, 1, 1, 0}));
+}
+
+// Every animation keys each frame a tenth of a second apart and then its
+// end: stepped, the last frame held; blended, back to the first. The same
+// in dense weights and, past 1,024 frames, sparse ones.
+TEST(Export, EveryAnimationEndsAFrameAfterItsLast) {
+    struct Case {
+        const char* name;
+        int frames[2];  // of the two animations
+        Interpolation interpolation;
+    };
+    const Case cases[] = {
+        {"dense, stepped", {3, 1}, Interpolation::Step},
+        {"dense, blended", {3, 1}, Interpolation::Linear},
+        {"sparse, stepped", {600, 430}, Interpolation::Step},
+        {"sparse, blended", {600, 430}, Interpolation::Linear},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> names;
+        for (const int f : {0, 1})
+            for (int i = 1; i <= c.frames[f]; ++i) names.push_back(std::string(f == 0 ? "walk" : "die") + std::to_string(i));
+        const Exported out(SmallModel(3, 1, names), c.interpolation);
+        ASSERT_TRUE(out.loaded);
+        const size_t targets = names.size();
+        ASSERT_EQ(out.gltf.animations.size(), 2u);
+        size_t first = 0;
+        for (size_t a = 0; a < 2; ++a) {
+            const size_t frames = size_t(c.frames[a]);
+            const std::vector<float> times = out.Read<float>(out.gltf.animations[a].samplers[0].input);
+            const std::vector<float> weights = out.Read<float>(out.gltf.animations[a].samplers[0].output);
+            ASSERT_EQ(times.size(), frames + 1);
+            ASSERT_EQ(weights.size(), times.size() * targets);
+            for (size_t key = 0; key <= frames; ++key) {
+                EXPECT_EQ(times[key], float(key / 10.0));
+                const size_t shown = key < frames ? first + key
+                                     : c.interpolation == Interpolation::Linear ? first
+                                                                                 : first + frames - 1;
+                size_t ones = 0;
+                for (size_t t = 0; t < targets; ++t) ones += weights[key * targets + t] != 0.0f;
+                EXPECT_EQ(ones, 1u) << "key " << key;
+                EXPECT_EQ(weights[key * targets + shown], 1.0f) << "key " << key;
+            }
+            first += frames;
+        }
+    }
 }
 
 TEST(Export, SkinsAreThePaletteExpansionUnscaledAndSelectable) {

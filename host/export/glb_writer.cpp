@@ -45,6 +45,11 @@ uint64_t Padded(uint64_t size) { return (size + 3) & ~uint64_t(3); }
 
 float TimeOf(size_t frame) { return float(double(frame) / FRAMES_PER_SECOND); }
 
+// An animation keys each of its frames and then its end, a tenth of a second
+// after its last frame, so that a viewer playing it in a loop shows the last
+// frame for as long as the others.
+uint64_t KeysOf(const ExportAnimation& animation) { return uint64_t(animation.frames) + 1; }
+
 }  // namespace
 
 // Per axis; a NaN never takes part.
@@ -109,15 +114,13 @@ void GlbWriter::PlanBuffer() {
     plan.indices = plan.Add(mesh.splitIndices.size() * uint64_t(plan.wideIndices ? 4 : 2), TARGET_ELEMENT_ARRAY_BUFFER);
     plan.texcoords = plan.Add(vertices * 8, TARGET_ARRAY_BUFFER);
     plan.attributes = mesh.HasNormals() ? 2 : 1;
+    uint64_t keys = 0;
     for (const ExportAnimation& animation : mesh.animations) {
         plan.targets += animation.frames;
         plan.maxFrames = std::max(plan.maxFrames, animation.frames);
+        keys += KeysOf(animation);
     }
     if (plan.targets > 0) {
-        // Every animation keys its frames and then its end, a tenth of a
-        // second after its last frame, so that a viewer playing it in a loop
-        // shows the last frame for as long as the others.
-        const uint64_t keys = plan.targets + mesh.animations.size();
         plan.times = plan.Add((plan.maxFrames + 1) * uint64_t(4));
         plan.denseWeights = plan.targets <= DENSE_WEIGHTS_LARGEST_TARGETS;
         if (plan.denseWeights) {
@@ -242,7 +245,7 @@ void GlbWriter::AddAnimations(Chunk& chunk) const {
     uint64_t rowsBefore = 0;  // the dense weights' rows of the animations before
     for (const ExportAnimation& animation : mesh.animations) {
         const std::string name = BytesAsText(animation.name);
-        const uint64_t keys = animation.frames + 1;
+        const uint64_t keys = KeysOf(animation);
         for (size_t f = 0; f < animation.frames; ++f) {
             Json target = {{"POSITION", AddVectors(chunk, &plan.bounds[animation.firstPose + f])}};
             if (mesh.HasNormals()) target["NORMAL"] = AddVectors(chunk, nullptr);
@@ -375,7 +378,7 @@ void GlbWriter::WriteAnimationViews() {
     if (plan.denseWeights) {
         std::vector<float> row(plan.targets, 0.0f);
         for (const ExportAnimation& animation : mesh.animations) {
-            for (size_t key = 0; key <= animation.frames; ++key) {
+            for (size_t key = 0; key < KeysOf(animation); ++key) {
                 const size_t t = targetOf(animation, key);
                 row[t] = 1.0f;
                 file->Write(row.data(), row.size() * sizeof(float));
@@ -388,7 +391,7 @@ void GlbWriter::WriteAnimationViews() {
     std::vector<uint32_t> keys;
     keys.reserve(plan.targets + mesh.animations.size());
     for (const ExportAnimation& animation : mesh.animations)
-        for (size_t key = 0; key <= animation.frames; ++key)
+        for (size_t key = 0; key < KeysOf(animation); ++key)
             keys.push_back(uint32_t(key * plan.targets + targetOf(animation, key)));
     WriteView(keys);
 }
