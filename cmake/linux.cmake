@@ -7,7 +7,7 @@ mdl_target(user32)
 target_include_directories(user32 PUBLIC host/winstub)
 target_include_directories(mdlcore PUBLIC host/winstub)
 
-add_library(mdlimport SHARED $<TARGET_OBJECTS:mdlcore>)
+add_library(mdlimport SHARED $<TARGET_OBJECTS:mdlcore> $<TARGET_OBJECTS:mdlpalette>)
 target_link_libraries(mdlimport PRIVATE user32 Tovra_Main)
 target_link_options(mdlimport PRIVATE -Wl,--no-undefined)
 set_target_properties(mdlimport PROPERTIES BUILD_RPATH "$ORIGIN")

@@ -10,6 +10,8 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <set>
 #include <sstream>
 
 #include <stb/stb_image.h>
@@ -157,6 +159,41 @@ TEST(Thumbnail, ShowsTheFrontUprightUnmirroredWithItsSkinAsItLies) {
     EXPECT_EQ(ShadeOf(picture.Within(0.75, 0.25), colours), BLUE);
     EXPECT_EQ(ShadeOf(picture.Within(0.25, 0.75), colours), YELLOW);
     EXPECT_EQ(ShadeOf(picture.Within(0.75, 0.75), colours), WHITE);
+}
+
+// A quad facing the model's left, which the light only grazes: the top left
+// of its skin fullbright, the top right entry 247 (the colour of a lit entry
+// too), the bottom half lit.
+TEST(Thumbnail, DrawsFullbrightTexelsAtTheirOwnColourInTheShade) {
+    constexpr uint8_t GLOW = 244, LIKE_LIT = 247;
+    std::vector<uint8_t> skin;
+    for (int t = 0; t < 8; ++t)
+        for (int s = 0; s < 8; ++s) skin.push_back(t < 4 ? (s < 4 ? GLOW : LIKE_LIT) : WHITE);
+    Model model = Empty(8, 8, skin);
+    AddQuad(model, {{{48, 40, 64}, {16, 40, 64}, {16, 40, 0}, {48, 40, 0}}}, {{{0, 0}, {8, 0}, {8, 8}, {0, 8}}});
+    const Picture picture(model);
+    // The three commonest colours are those of the three parts' insides.
+    std::map<std::array<uint8_t, 3>, size_t> counts;
+    for (size_t p = 0; p < picture.rgba.size(); p += 4)
+        if (picture.rgba[p + 3] == 255) ++counts[{picture.rgba[p], picture.rgba[p + 1], picture.rgba[p + 2]}];
+    std::vector<std::pair<size_t, std::array<uint8_t, 3>>> commonest;
+    for (const auto& [colour, count] : counts) commonest.emplace_back(count, colour);
+    std::sort(commonest.rbegin(), commonest.rend());
+    ASSERT_GE(commonest.size(), 3u);
+    std::set<uint8_t> seen;
+    for (size_t i = 0; i < 3; ++i) {
+        const std::array<uint8_t, 3>& shown = commonest[i].second;
+        const uint8_t index = ShadeOf(shown.data(), {GLOW, LIKE_LIT, WHITE});
+        SCOPED_TRACE(int(index));
+        seen.insert(index);
+        const Rgb own = PaletteColour(index);
+        if (index == GLOW) {
+            EXPECT_EQ(shown, (std::array<uint8_t, 3>{uint8_t(own.r), uint8_t(own.g), uint8_t(own.b)}));
+        } else {
+            EXPECT_LT(*std::max_element(shown.begin(), shown.end()), 0.8 * std::max({own.r, own.g, own.b}));
+        }
+    }
+    EXPECT_EQ(seen, (std::set<uint8_t>{GLOW, LIKE_LIT, WHITE}));
 }
 
 TEST(Thumbnail, IsFramedToTheModelOnATransparentBackground) {

@@ -3,6 +3,7 @@
 #include <functional>
 #include <unordered_map>
 
+#include "fullbright.h"
 #include "png.h"
 
 namespace {
@@ -48,7 +49,10 @@ ExportMesh::ExportMesh(const ReceivedModel& model, bool withNormals) : vertexCou
         }
     }
 
-    for (const Skin& skin : model.skins) skins.push_back(EncodePng(skin.width, skin.height, skin.pixels));
+    for (const Skin& skin : model.skins) {
+        skins.push_back(EncodePng(skin.width, skin.height, skin.pixels));
+        fullbrights.push_back(EncodeFullbrightPng(skin));
+    }
 
     poses.push_back(model.vertices.data());
     for (size_t k = 0; k < model.animations.size(); ++k) {

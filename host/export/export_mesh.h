@@ -56,6 +56,7 @@ struct ExportMesh {
     std::vector<uint32_t> splitIndices; // three per face
 
     std::vector<std::string> skins;  // each skin as PNG, encoded once; empty without pixels
+    std::vector<std::string> fullbrights;  // each skin's glow as PNG, encoded once; empty without any
 
     std::vector<const _VEC3*> poses;  // host positions: the rest pose, then every frame
     std::vector<ExportAnimation> animations;  // those with frames, in order

@@ -82,7 +82,8 @@ struct GlbWriter::Layout {
 
     std::vector<View> views;
     uint64_t size = 0;  // of the binary chunk
-    std::vector<int> images;  // the view of each skin's PNG, or -1
+    std::vector<int> images;       // the view of each skin's PNG, or -1
+    std::vector<int> fullbrights;  // the view of each skin's glow, or -1
     int indices = -1;
     int texcoords = -1;
     int times = -1;
@@ -107,7 +108,11 @@ GlbWriter::~GlbWriter() = default;
 
 void GlbWriter::PlanBuffer() {
     Layout& plan = *layout;
-    for (const std::string& png : mesh.skins) plan.images.push_back(png.empty() ? -1 : plan.Add(png.size()));
+    const auto add = [&plan](const std::string& png) { return png.empty() ? -1 : plan.Add(png.size()); };
+    for (size_t i = 0; i < mesh.skins.size(); ++i) {
+        plan.images.push_back(add(mesh.skins[i]));
+        plan.fullbrights.push_back(add(mesh.fullbrights[i]));
+    }
     if (!hasMesh) return;
     const uint64_t vertices = mesh.splitSource.size();
     plan.wideIndices = vertices > LARGEST_SHORT_INDEX_COUNT;
@@ -182,18 +187,24 @@ void GlbWriter::AddViews(Chunk& chunk) const {
 }
 
 // One material per texture record; the image is the skin unscaled, sampled
-// without smoothing so that pixel art stays sharp.
+// without smoothing so that pixel art stays sharp. Its fullbright texels also
+// glow, emitted at their own colour, as the game draws them whatever the light.
 void GlbWriter::AddMaterials(Chunk& chunk) const {
     if (model.skins.empty()) return;
     Json& gltf = chunk.gltf;
     gltf["samplers"] = {{{"magFilter", FILTER_NEAREST}, {"minFilter", FILTER_NEAREST_MIPMAP_LINEAR}}};
+    const auto texture = [&gltf](const std::string& name, int view) {
+        gltf["images"].push_back({{"name", name}, {"mimeType", "image/png"}, {"bufferView", view}});
+        gltf["textures"].push_back({{"sampler", 0}, {"source", gltf["images"].size() - 1}});
+        return Json{{"index", gltf["textures"].size() - 1}};
+    };
     for (size_t i = 0; i < model.skins.size(); ++i) {
         const std::string name = "skin " + std::to_string(i);
         Json material = {{"name", name}, {"pbrMetallicRoughness", {{"metallicFactor", 0.0f}}}};
-        if (layout->images[i] >= 0) {
-            gltf["images"].push_back({{"name", name}, {"mimeType", "image/png"}, {"bufferView", layout->images[i]}});
-            gltf["textures"].push_back({{"sampler", 0}, {"source", gltf["images"].size() - 1}});
-            material["pbrMetallicRoughness"]["baseColorTexture"] = {{"index", gltf["textures"].size() - 1}};
+        if (layout->images[i] >= 0) material["pbrMetallicRoughness"]["baseColorTexture"] = texture(name, layout->images[i]);
+        if (layout->fullbrights[i] >= 0) {
+            material["emissiveTexture"] = texture(name + " fullbright", layout->fullbrights[i]);
+            material["emissiveFactor"] = {1.0f, 1.0f, 1.0f};
         }
         gltf["materials"].push_back(std::move(material));
     }
@@ -346,8 +357,10 @@ bool GlbWriter::Begin(const OutputFolder& folder, const Pose& rest) {
     const uint32_t binary[2] = {uint32_t(plan.size), CHUNK_BIN};
     file->Write(binary, sizeof binary);
 
-    for (const std::string& png : mesh.skins)
-        if (!png.empty()) WriteView(png.data(), png.size());
+    for (size_t i = 0; i < mesh.skins.size(); ++i) {
+        for (const std::string* png : {&mesh.skins[i], &mesh.fullbrights[i]})
+            if (!png->empty()) WriteView(png->data(), png->size());
+    }
     if (!hasMesh) return file->Good();
     if (plan.wideIndices) {
         WriteView(mesh.splitIndices);

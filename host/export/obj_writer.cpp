@@ -54,15 +54,21 @@ fs::path ObjFramePath(const ExportAnimation& animation, size_t frame) {
 
 bool WriteObjSkins(const ExportMesh& mesh, const OutputFolder& folder, std::string& material) {
     material.clear();
+    const auto write = [&folder](const std::string& name, const std::string& bytes) {
+        OutputFile png(folder, name);
+        png.Write(bytes.data(), bytes.size());
+        return png.Commit();
+    };
     for (size_t i = 0; i < mesh.skins.size(); ++i) {
         if (mesh.skins[i].empty()) continue;
-        const std::string name = "texture" + std::to_string(i) + ".png";
-        OutputFile png(folder, name);
-        png.Write(mesh.skins[i].data(), mesh.skins[i].size());
-        if (!png.Commit()) return false;
+        const std::string name = "texture" + std::to_string(i);
+        if (!write(name + ".png", mesh.skins[i])) return false;
+        const bool glows = !mesh.fullbrights[i].empty();
+        if (glows && !write(name + "_fullbright.png", mesh.fullbrights[i])) return false;
         if (material.empty()) {
             OutputFile mtl(folder, "model.mtl");
-            mtl.Text() << "newmtl skin\nKd 1 1 1\nmap_Kd " << name << "\n";
+            mtl.Text() << "newmtl skin\nKd 1 1 1\nmap_Kd " << name << ".png\n";
+            if (glows) mtl.Text() << "Ke 1 1 1\nmap_Ke " << name << "_fullbright.png\n";
             if (!mtl.Commit()) return false;
             material = "skin";
         }

@@ -17,6 +17,8 @@ void WriteObjPose(std::ostream& out, const ExportMesh& mesh, const Pose& pose, c
 // Where frame f of an animation goes, under the export's folder.
 std::filesystem::path ObjFramePath(const ExportAnimation& animation, size_t frame);
 
-// Each skin as textureN.png, and model.mtl with the first of them as the
-// material "skin", whose name goes to material (empty without skins).
+// Each skin as textureN.png, its fullbright texels as textureN_fullbright.png
+// when it has some, and model.mtl with the first of them as the material
+// "skin" (glowing where the skin does), whose name goes to material (empty
+// without skins).
 bool WriteObjSkins(const ExportMesh& mesh, const OutputFolder& folder, std::string& material);

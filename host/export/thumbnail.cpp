@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 
+#include "fullbright.h"
+
 namespace {
 
 using Vector = std::array<double, 3>;
@@ -329,7 +331,11 @@ private:
 class Painter {
 public:
     Painter(const Skin* skin_, const std::vector<Projected>& projected_, const std::vector<Triangle>& triangles_)
-        : skin(skin_), projected(projected_), triangles(triangles_) {}
+        : skin(skin_), projected(projected_), triangles(triangles_) {
+        if (skin == nullptr) return;
+        fullbright.resize(skin->pixels.size());
+        for (size_t i = 0; i < fullbright.size(); ++i) fullbright[i] = IsFullbright(skin->pixels[i]);
+    }
 
     // R, G and B of face f at px, py on the sample grid, in SUBPIXEL units.
     std::array<uint32_t, 3> Colour(uint32_t f, int64_t px, int64_t py) const {
@@ -349,16 +355,23 @@ public:
             v += share * t.uv[size_t(i)].v;
             light += share * p[i]->light;
         }
-        const std::array<uint32_t, 3> texel = Texel(u, v);
-        std::array<uint32_t, 3> lit;
-        for (size_t k = 0; k < 3; ++k) lit[k] = std::min<uint32_t>(255, uint32_t(double(texel[k]) * light + 0.5));
-        return lit;
+        if (skin == nullptr) return Lit({UNTEXTURED, UNTEXTURED, UNTEXTURED}, light);
+        const size_t texel = Texel(u, v);
+        const _COLOR& c = skin->pixels[texel];
+        // A fullbright texel shows its own colour in any light.
+        return fullbright[texel] ? std::array<uint32_t, 3>{c.r, c.g, c.b} : Lit({c.r, c.g, c.b}, light);
     }
 
 private:
-    // The texel at u, v (fractions of the skin, repeating), nearest.
-    std::array<uint32_t, 3> Texel(double u, double v) const {
-        if (skin == nullptr) return {UNTEXTURED, UNTEXTURED, UNTEXTURED};
+    static std::array<uint32_t, 3> Lit(const std::array<uint32_t, 3>& colour, double light) {
+        std::array<uint32_t, 3> lit;
+        for (size_t k = 0; k < 3; ++k) lit[k] = std::min<uint32_t>(255, uint32_t(double(colour[k]) * light + 0.5));
+        return lit;
+    }
+
+    // Where the texel at u, v (fractions of the skin, repeating) is in the
+    // skin's pixels, nearest.
+    size_t Texel(double u, double v) const {
         const auto wrap = [](double t, int32_t extent) {
             // The file places corners on texel edges, so a face along an
             // edge interpolates to it give or take rounding: a little nudge
@@ -369,11 +382,11 @@ private:
             const int32_t i = int32_t(scaled) % extent;
             return i < 0 ? i + extent : i;
         };
-        const _COLOR& c = skin->pixels[size_t(wrap(v, skin->height)) * size_t(skin->width) + size_t(wrap(u, skin->width))];
-        return {c.r, c.g, c.b};
+        return size_t(wrap(v, skin->height)) * size_t(skin->width) + size_t(wrap(u, skin->width));
     }
 
     const Skin* skin;
+    std::vector<bool> fullbright;  // of each of the skin's pixels
     const std::vector<Projected>& projected;
     const std::vector<Triangle>& triangles;
 };

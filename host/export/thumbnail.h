@@ -1,8 +1,9 @@
 // thumbnail.png: a picture of the model for a folder of exports, drawn from
 // the export mesh as the game draws it: frame 0 in the first skin, sampled
-// sharp, lit by the smooth normals, with a depth buffer so that the triangles'
-// order never shows. Seen from the front at three quarters, a little above,
-// framed to the model's bounds, on a transparent background.
+// sharp, lit by the smooth normals (its fullbright texels at their own colour
+// in any light), with a depth buffer so that the triangles' order never
+// shows. Seen from the front at three quarters, a little above, framed to the
+// model's bounds, on a transparent background.
 //
 // Every step is integer arithmetic or a single IEEE operation (no library
 // maths), so the picture is the same bytes on every platform.
