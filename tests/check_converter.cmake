@@ -91,7 +91,9 @@ foreach(folder ${folders})
   same_folders(${WORK}/out/game/${folder} ${WORK}/out/gallery/${folder})
 endforeach()
 file(READ ${WORK}/out/gallery/index.html page)
-foreach(shown progs/ogre.mdl progs/Ogre.mdl progs/KNIGHT.MDL maps/b_bh10.mdl "refused <span class=\"path\">game/pak0.pak/progs/bad.mdl")
+foreach(shown ">progs/<wbr>ogre.mdl</button>" ">progs/<wbr>Ogre.mdl</button>" ">progs/<wbr>KNIGHT.MDL</button>"
+    ">maps/<wbr>b_bh10.mdl</button>" "title=\"game/pak0.pak\">pak0.pak</h2>"
+    "refused <span class=\"path\">progs/<wbr>bad.mdl</span> in <span class=\"from\">pak0.pak</span>")
   string(FIND "${page}" "${shown}" at)
   if(at EQUAL -1)
     message(FATAL_ERROR "the gallery does not show ${shown}")
@@ -108,7 +110,7 @@ same_files(${WORK}/out/gallery/index_files/model-viewer.min.js ${VIEWER} "the ga
 # the plug-in refuses is listed with the plug-in's words.
 convert(0 loose/1.mdl --export ../out/one-gallery --gallery)
 file(READ ${WORK}/out/one-gallery/index.html page)
-foreach(wanted "data-folder=\"\"" "<img class=\"thumb\" src=\"thumbnail.png\"" ">loose/1.mdl</button>")
+foreach(wanted "data-folder=\"\"" "<img class=\"thumb\" src=\"thumbnail.png\"" ">1.mdl</button>" "title=\"loose/1.mdl\"")
   string(FIND "${page}" "${wanted}" at)
   if(at EQUAL -1 OR NOT EXISTS ${WORK}/out/one-gallery/index_files/models/0.js)
     message(FATAL_ERROR "the one model's gallery lacks ${wanted} or its script")

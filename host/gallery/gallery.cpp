@@ -1,6 +1,8 @@
 #include "gallery.h"
 
+#include <algorithm>
 #include <fstream>
+#include <set>
 
 #include "gallery_files.h"
 
@@ -37,6 +39,21 @@ size_t Utf8Length(std::string_view text, size_t i) {
 
 std::string Count(size_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+std::string Totals(size_t converted, size_t refused, size_t failed) {
+    return std::to_string(converted) + " converted, " + std::to_string(refused) + " refused, " +
+           std::to_string(failed) + " failed";
+}
+
+constexpr char ALONE_HEADING[] = "Single files";
+
+// A path as the page shows it, free to wrap after each folder's name rather
+// than inside one.
+std::string PathText(const std::string& path) {
+    std::string text;
+    for (const char c : HtmlText(path)) text += c == '/' ? std::string("/<wbr>") : std::string(1, c);
+    return text;
 }
 
 constexpr char BASE64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -139,15 +156,27 @@ std::string UrlPath(const fs::path& relative) {
     return url;
 }
 
-Gallery::Gallery(fs::path root_) : root(std::move(root_)) {}
+Gallery::Gallery(fs::path root_, std::vector<GalleryInput> inputs_) : root(std::move(root_)), inputs(std::move(inputs_)) {}
 
-bool Gallery::AddModel(const std::string& shown, const fs::path& folder, const ReceivedModel& model, bool thumbnail,
+size_t Gallery::GroupOf(size_t input) const {
+    if (input < inputs.size() && !inputs[input].alone) return input;
+    for (size_t i = 0; i < inputs.size(); ++i)
+        if (inputs[i].alone) return i;
+    return inputs.size();  // of no input named: with those named alone
+}
+
+std::string Gallery::Named(const GalleryName& name) const {
+    if (!name.inside.empty()) return name.inside;
+    return name.input < inputs.size() ? inputs[name.input].name : name.full;
+}
+
+bool Gallery::AddModel(const GalleryName& name, const fs::path& folder, const ReceivedModel& model, bool thumbnail,
                        ExportMessages& messages) {
     const OutputFolder out(root, messages);
     if (!out.Create(fs::path(GALLERY_FILES) / "models") ||
         !WriteModelScript(root / folder / "model.glb", out, ModelScript(models.size()), models.size()))
         return false;
-    Model entry{shown, UrlPath(folder), model.vertices.size(), model.faces.size(), 0, 0, model.skins.size(), thumbnail};
+    Model entry{name, UrlPath(folder), model.vertices.size(), model.faces.size(), 0, 0, model.skins.size(), thumbnail};
     if (!entry.url.empty()) entry.url += '/';
     for (const ReceivedAnimation& animation : model.animations) {
         if (animation.frames == 0) continue;  // as the export leaves it out
@@ -158,8 +187,8 @@ bool Gallery::AddModel(const std::string& shown, const fs::path& folder, const R
     return true;
 }
 
-void Gallery::AddUnconverted(const std::string& shown, bool refused, const std::string& reason) {
-    unconverted.push_back({shown, refused, reason});
+void Gallery::AddUnconverted(const GalleryName& name, bool refused, const std::string& reason) {
+    unconverted.push_back({name, refused, reason});
 }
 
 bool Gallery::Write(const std::string& title, ExportMessages& messages) const {
@@ -187,34 +216,60 @@ std::string Gallery::Page(const std::string& title) const {
                        "<script src=\"" + files + "model-viewer.min.js\"></script>\n"
                        "<script src=\"" + files + "gallery.js\" defer></script>\n"
                        "</head>\n<body>\n<header>\n<h1>" + HtmlText(title) + "</h1>\n"
-                       "<p id=\"totals\">" + std::to_string(models.size()) + " converted, " +
-                       std::to_string(refused) + " refused, " + std::to_string(unconverted.size() - refused) +
-                       " failed</p>\n"
+                       "<p id=\"totals\">" + Totals(models.size(), refused, unconverted.size() - refused) + "</p>\n"
                        "<input type=\"search\" id=\"filter\" placeholder=\"Filter by path\" "
                        "aria-label=\"Filter the models by path\" autocomplete=\"off\">\n"
                        "<span id=\"matching\" role=\"status\"></span>\n</header>\n<main>\n"
-                       "<section id=\"models\" aria-label=\"Converted models\">\n";
-    for (size_t i = 0; i < models.size(); ++i) page += Card(i);
-    page += std::string("</section>\n") + VIEW + "</main>\n" + UnconvertedList();
+                       "<div id=\"models\">\n";
+    std::set<size_t> groups;
+    for (const Model& model : models) groups.insert(GroupOf(model.name.input));
+    for (const Unconverted& model : unconverted) groups.insert(GroupOf(model.name.input));
+    for (const size_t group : groups) page += Group(group);
+    page += std::string("</div>\n") + VIEW + "</main>\n" + UnconvertedList();
     page += "<footer>Written by mdlhost. The 3D view is model-viewer, with three.js and lit inside; their "
             "licences: <a href=\"" + files + "NOTICES.txt\">NOTICES.txt</a>.</footer>\n</body>\n</html>\n";
     return page;
+}
+
+// An input's heading, under its last name with its path as given for a
+// tooltip, its counts, and its models' cards.
+std::string Gallery::Group(size_t group) const {
+    size_t refused = 0, failed = 0;
+    for (const Unconverted& model : unconverted) {
+        if (GroupOf(model.name.input) != group) continue;
+        (model.refused ? refused : failed) += 1;
+    }
+    std::string cards;
+    size_t converted = 0;
+    for (size_t i = 0; i < models.size(); ++i) {
+        if (GroupOf(models[i].name.input) != group) continue;
+        cards += Card(i);
+        ++converted;
+    }
+    const bool alone = group >= inputs.size() || inputs[group].alone;
+    const std::string id = "input-" + std::to_string(group);
+    return "<section class=\"input\" aria-labelledby=\"" + id + "\">\n<h2 id=\"" + id + "\"" +
+           (alone ? std::string(">") + ALONE_HEADING
+                  : " title=\"" + HtmlText(inputs[group].path) + "\">" + HtmlText(inputs[group].name)) +
+           "</h2>\n<p class=\"input-counts\">" + Totals(converted, refused, failed) + "</p>\n<div class=\"grid\">\n" +
+           cards + "</div>\n</section>\n";
 }
 
 // A model in the grid: what the page's script needs as data attributes,
 // its picture and name (each a button that opens it), and its counts.
 std::string Gallery::Card(size_t i) const {
     const Model& model = models[i];
-    const std::string shown = HtmlText(model.shown);
-    std::string card = "<article class=\"model\" data-index=\"" + std::to_string(i) + "\" data-path=\"" + shown +
-                       "\" data-folder=\"" + model.url + "\" data-script=\"" + UrlPath(ModelScript(i)) +
+    const std::string full = HtmlText(model.name.full);
+    std::string card = "<article class=\"model\" title=\"" + full + "\" data-index=\"" + std::to_string(i) +
+                       "\" data-path=\"" + full + "\" data-folder=\"" + model.url + "\" data-script=\"" + UrlPath(ModelScript(i)) +
                        "\" data-obj=\"" + (model.vertices > 0 ? "1" : "") + "\" data-skins=\"" +
                        std::to_string(model.skins) + "\">\n<button type=\"button\" class=\"open picture\" "
                        "title=\"View in 3D\">";
     card += model.thumbnail ? "<img class=\"thumb\" src=\"" + model.url + "thumbnail.png\" alt=\"\">"
                             : std::string("<span class=\"nothumb\">") + (model.triangles == 0 ? "no mesh" : "no picture") +
                                   "</span>";
-    return card + "</button>\n<h2><button type=\"button\" class=\"open name\">" + shown + "</button></h2>\n" +
+    return card + "</button>\n<h3><button type=\"button\" class=\"open name\">" + PathText(Named(model.name)) +
+           "</button></h3>\n" +
            "<p class=\"counts\">" + Count(model.vertices, "vertex", "vertices") + " · " +
            Count(model.triangles, "triangle", "triangles") + " · " + Count(model.frames, "frame", "frames") + " · " +
            Count(model.animations, "animation", "animations") + " · " + Count(model.skins, "skin", "skins") +
@@ -223,10 +278,22 @@ std::string Gallery::Card(size_t i) const {
 
 std::string Gallery::UnconvertedList() const {
     if (unconverted.empty()) return {};
+    // Input by input, as the cards are, each named as its card would be.
+    std::vector<size_t> order(unconverted.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [this](size_t a, size_t b) {
+        return GroupOf(unconverted[a].name.input) < GroupOf(unconverted[b].name.input);
+    });
     std::string list = "<section id=\"unconverted\">\n<h2>Not converted</h2>\n<ul>\n";
-    for (const Unconverted& model : unconverted)
-        list += std::string("<li class=\"") + (model.refused ? "refused" : "failed") + "\">" +
-                (model.refused ? "refused " : "failed ") + "<span class=\"path\">" + HtmlText(model.shown) +
-                "</span>: <span class=\"reason\">" + HtmlText(model.reason) + "</span></li>\n";
+    for (const size_t i : order) {
+        const Unconverted& model = unconverted[i];
+        const size_t group = GroupOf(model.name.input);
+        const bool within = !model.name.inside.empty() && group < inputs.size() && !inputs[group].alone;
+        list += std::string("<li class=\"") + (model.refused ? "refused" : "failed") + "\" title=\"" +
+                HtmlText(model.name.full) + "\">" + (model.refused ? "refused " : "failed ") + "<span class=\"path\">" +
+                PathText(Named(model.name)) + "</span>" +
+                (within ? " in <span class=\"from\">" + HtmlText(inputs[group].name) + "</span>" : "") +
+                ": <span class=\"reason\">" + HtmlText(model.reason) + "</span></li>\n";
+    }
     return list + "</ul>\n</section>\n";
 }

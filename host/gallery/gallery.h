@@ -1,7 +1,8 @@
 // mdlhost --gallery: a page of every model an export converted, index.html
 // in the export's folder, that a browser opens straight from disk, offline.
-// Each model shows as its thumbnail, path and counts; chosen, it opens in
-// an interactive 3D view. A page opened from disk may fetch nothing beside
+// Each model shows as its thumbnail, name and counts, under the heading of
+// the folder or archive it came from; chosen, it opens in an interactive 3D
+// view. A page opened from disk may fetch nothing beside
 // it, but it may run a classic script beside it: each model's GLB therefore
 // travels as base64 in a script of its own, loaded when the model is chosen,
 // and the viewer is one such script too.
@@ -30,18 +31,37 @@ std::string HtmlText(std::string_view text);
 // "-._~/" percent-encoded, so that no name ends the URL or the attribute.
 std::string UrlPath(const std::filesystem::path& relative);
 
+// What the models came from, as named on the command line. A folder or an
+// archive heads its models under its last name; models named alone share
+// one heading.
+struct GalleryInput {
+    std::string path;  // as given
+    std::string name;  // its last name
+    bool alone;        // a model, or nothing, rather than a folder or an archive
+};
+
+// A model as the page names it: by its path inside its input (its file name
+// when named alone), and by its path as given, which is its tooltip and
+// which the filter matches, since a shared page should not show a stranger's
+// folders at first sight.
+struct GalleryName {
+    size_t input;        // of the gallery's
+    std::string inside;  // empty for the input itself (an archive that cannot be read)
+    std::string full;
+};
+
 class Gallery {
 public:
-    explicit Gallery(std::filesystem::path root);
+    Gallery(std::filesystem::path root, std::vector<GalleryInput> inputs);
 
     // A converted model, exported to folder (relative to the root; empty
     // when the export's folder is the model's own). Its GLB goes into the
     // gallery's script for it. False, with the failure, when that script
     // cannot be written; the model is then left off the page.
-    bool AddModel(const std::string& shown, const std::filesystem::path& folder, const ReceivedModel& model,
+    bool AddModel(const GalleryName& name, const std::filesystem::path& folder, const ReceivedModel& model,
                   bool thumbnail, ExportMessages& messages);
     // A model that was refused or failed, with the summary's reason.
-    void AddUnconverted(const std::string& shown, bool refused, const std::string& reason);
+    void AddUnconverted(const GalleryName& name, bool refused, const std::string& reason);
 
     // index.html and the viewer's files. False, with the failure, when
     // any cannot be written.
@@ -49,22 +69,28 @@ public:
 
 private:
     struct Model {
-        std::string shown;
+        GalleryName name;
         std::string url;  // of its folder, ending in '/' unless empty
         size_t vertices, triangles, frames, animations, skins;
         bool thumbnail;
     };
     struct Unconverted {
-        std::string shown;
+        GalleryName name;
         bool refused;
         std::string reason;
     };
 
+    // The heading an input's models go under: the first input named alone
+    // for every one named alone.
+    size_t GroupOf(size_t input) const;
+    std::string Named(const GalleryName& name) const;
     std::string Page(const std::string& title) const;
+    std::string Group(size_t group) const;
     std::string Card(size_t index) const;
     std::string UnconvertedList() const;
 
     std::filesystem::path root;
+    std::vector<GalleryInput> inputs;
     std::vector<Model> models;
     std::vector<Unconverted> unconverted;
 };

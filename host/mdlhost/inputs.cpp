@@ -21,7 +21,7 @@ bool EndsWith(const std::string& text, const char* tail) {
     return text.size() >= end.size() && Lower(text.substr(text.size() - end.size())) == end;
 }
 
-void CollectFolder(const std::string& argument, const fs::path& folder, Inputs& inputs) {
+void CollectFolder(size_t index, const std::string& argument, const fs::path& folder, Inputs& inputs) {
     std::vector<fs::path> found;
     std::error_code error;
     for (fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, error), end;
@@ -29,20 +29,21 @@ void CollectFolder(const std::string& argument, const fs::path& folder, Inputs& 
         std::error_code ignored;
         if (it->is_regular_file(ignored) && EndsWith(it->path().filename().u8string(), ".mdl")) found.push_back(it->path());
     }
-    if (error) inputs.unreadable.push_back({argument, Outcome::Failed, "cannot read the folder: " + error.message()});
+    if (error)
+        inputs.unreadable.push_back({argument, Outcome::Failed, "cannot read the folder: " + error.message(), index, {}});
     std::sort(found.begin(), found.end());
     for (const fs::path& file : found) {
         const fs::path relative = file.lexically_relative(folder);
-        ModelSource source{(fs::u8path(argument) / relative).generic_u8string(), file, nullptr, 0, relative};
+        ModelSource source{(fs::u8path(argument) / relative).generic_u8string(), file, nullptr, 0, relative, index};
         inputs.models.push_back(std::move(source));
     }
 }
 
-void CollectArchive(const std::string& argument, const fs::path& path, Inputs& inputs) {
+void CollectArchive(size_t index, const std::string& argument, const fs::path& path, Inputs& inputs) {
     std::string error;
     std::unique_ptr<PakArchive> archive = PakArchive::Open(path, error);
     if (!archive) {
-        inputs.unreadable.push_back({argument, Outcome::Failed, error});
+        inputs.unreadable.push_back({argument, Outcome::Failed, error, index, {}});
         return;
     }
     for (size_t i = 0; i < archive->Entries().size(); ++i) {
@@ -51,11 +52,12 @@ void CollectArchive(const std::string& argument, const fs::path& path, Inputs& i
         const std::string unsafe = UnsafeEntryName(entry.name);
         if (!unsafe.empty()) {
             // Any bytes, shown as the dump shows them.
-            inputs.unreadable.push_back({argument + "/" + BytesAsText(entry.name), Outcome::Refused, unsafe});
+            inputs.unreadable.push_back(
+                {argument + "/" + BytesAsText(entry.name), Outcome::Refused, unsafe, index, BytesAsText(entry.name)});
             continue;
         }
         // A safe name is UTF-8 text, a relative path that stays under the export's folder.
-        inputs.models.push_back({argument + "/" + entry.name, {}, archive.get(), i, fs::u8path(entry.name)});
+        inputs.models.push_back({argument + "/" + entry.name, {}, archive.get(), i, fs::u8path(entry.name), index});
     }
     inputs.archives.push_back(std::move(archive));
 }
@@ -82,10 +84,12 @@ Inputs Collect(const std::vector<std::string>& arguments, const std::vector<Inpu
         const std::string& argument = arguments[i];
         const fs::path path = fs::u8path(argument);
         switch (kinds[i]) {
-        case InputKind::Folder: CollectFolder(argument, path, inputs); break;
-        case InputKind::Archive: CollectArchive(argument, path, inputs); break;
-        case InputKind::Missing: inputs.unreadable.push_back({argument, Outcome::Failed, "no such file or folder"}); break;
-        case InputKind::Model: inputs.models.push_back({argument, path, nullptr, 0, path.filename()}); break;
+        case InputKind::Folder: CollectFolder(i, argument, path, inputs); break;
+        case InputKind::Archive: CollectArchive(i, argument, path, inputs); break;
+        case InputKind::Missing:
+            inputs.unreadable.push_back({argument, Outcome::Failed, "no such file or folder", i, {}});
+            break;
+        case InputKind::Model: inputs.models.push_back({argument, path, nullptr, 0, path.filename(), i}); break;
         }
     }
     return inputs;

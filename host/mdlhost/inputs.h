@@ -18,6 +18,7 @@ struct ModelSource {
     const PakArchive* archive = nullptr;
     size_t entry = 0;  // of the archive's
     std::filesystem::path relative;  // its path inside the folder or archive named, or a loose file's own name
+    size_t argument = 0;  // the one that named it
 };
 
 enum class Outcome { Converted, Refused, Failed };
@@ -26,6 +27,10 @@ struct Result {
     std::string shown;
     Outcome outcome;
     std::string reason;
+    // Where it came from, as for a model source: the argument, and the path
+    // inside it (empty for the argument itself, such as an unreadable archive).
+    size_t argument = 0;
+    std::string inside;
 };
 
 // An argument as a path without a trailing separator, so that its file

@@ -154,35 +154,45 @@ private:
 // An imported model exported into its folder (output, under the export's;
 // empty for the export's own), and its card added to the gallery when there
 // is one: what became of it, the export's notes and failure in messages.
-Result ExportModel(const ReceivedModel& model, const std::string& shown, const fs::path& output,
+// What became of a model, with where it came from.
+Result Ended(const GalleryName& name, Outcome outcome, std::string reason) {
+    return {name.full, outcome, std::move(reason), name.input, name.inside};
+}
+
+GalleryName NameOf(const ModelSource& source) {
+    return {source.argument, source.relative.generic_u8string(), source.shown};
+}
+
+Result ExportModel(const ReceivedModel& model, const GalleryName& name, const fs::path& output,
                    const Options& options, Gallery* gallery, ExportMessages& messages) {
     const fs::path root = fs::u8path(options.exportDir);
     const bool exported =
         ExportScene(model, OutputFolder(output.empty() ? root : root / output, messages), options.exportOptions) &&
         (gallery == nullptr ||
-         gallery->AddModel(shown, output, model, ExportsThumbnail(model, options.exportOptions), messages));
-    if (!model.Succeeded()) return {shown, Outcome::Refused, BoxTexts(model)};
-    if (!exported) return {shown, Outcome::Failed, messages.failure};
-    return {shown, Outcome::Converted, {}};
+         gallery->AddModel(name, output, model, ExportsThumbnail(model, options.exportOptions), messages));
+    if (!model.Succeeded()) return Ended(name, Outcome::Refused, BoxTexts(model));
+    if (!exported) return Ended(name, Outcome::Failed, messages.failure);
+    return Ended(name, Outcome::Converted, {});
 }
 
 Result Convert(ConverterHost& host, const ModelSource& source, const fs::path& output, const Options& options,
                std::string* json, Gallery* gallery) {
+    const GalleryName name = NameOf(source);
     std::string error;
     std::unique_ptr<TemporaryModel> copy;
     if (source.archive != nullptr) {
         copy = std::make_unique<TemporaryModel>(*source.archive, source.archive->Entries()[source.entry], error);
-        if (!error.empty()) return {source.shown, Outcome::Failed, error};
+        if (!error.empty()) return Ended(name, Outcome::Failed, error);
     }
     const std::unique_ptr<Imported> imported = Imported::Run(host, copy ? copy->Path() : source.file, source.shown, error);
-    if (!imported) return {source.shown, Outcome::Failed, error};
+    if (!imported) return Ended(name, Outcome::Failed, error);
     const ReceivedModel& model = imported->Model();
     if (json != nullptr) *json = JsonDump(model);
-    if (!model.Succeeded()) return {source.shown, Outcome::Refused, BoxTexts(model)};
-    if (options.exportDir.empty()) return {source.shown, Outcome::Converted, {}};
+    if (!model.Succeeded()) return Ended(name, Outcome::Refused, BoxTexts(model));
+    if (options.exportDir.empty()) return Ended(name, Outcome::Converted, {});
 
     ExportMessages messages;
-    const Result result = ExportModel(model, source.shown, output, options, gallery, messages);
+    const Result result = ExportModel(model, name, output, options, gallery, messages);
     if (result.outcome == Outcome::Converted) PrintMessages(messages, true);  // notes, such as a model without a mesh
     return result;
 }
@@ -210,6 +220,15 @@ private:
     size_t width = 0;
 };
 
+// What the gallery's models came from: each argument by its last name.
+std::vector<GalleryInput> GalleryInputs(const std::vector<std::string>& files, const std::vector<InputKind>& kinds) {
+    std::vector<GalleryInput> inputs;
+    for (size_t i = 0; i < files.size(); ++i)
+        inputs.push_back({files[i], ArgumentPath(files[i]).filename().u8string(),
+                          kinds[i] == InputKind::Model || kinds[i] == InputKind::Missing});
+    return inputs;
+}
+
 // The gallery's title: what was converted, by name.
 std::string GalleryTitle(const std::vector<std::string>& files) {
     std::string title;
@@ -222,7 +241,8 @@ std::string GalleryTitle(const std::vector<std::string>& files) {
 bool WriteGallery(Gallery& gallery, const std::vector<Result>& results, const Options& options, std::ostream& out) {
     for (const Result& result : results)
         if (result.outcome != Outcome::Converted)
-            gallery.AddUnconverted(result.shown, result.outcome == Outcome::Refused, result.reason);
+            gallery.AddUnconverted({result.argument, result.inside, result.shown}, result.outcome == Outcome::Refused,
+                                   result.reason);
     ExportMessages messages;
     if (!gallery.Write(GalleryTitle(options.files), messages)) {
         PrintMessages(messages, false);
@@ -237,7 +257,7 @@ bool WriteGallery(Gallery& gallery, const std::vector<Result>& results, const Op
 int ConvertMany(ConverterHost& host, const Options& options, const std::vector<InputKind>& kinds) {
     const Inputs inputs = Collect(options.files, kinds);
     std::optional<Gallery> gallery;
-    if (options.gallery) gallery.emplace(fs::u8path(options.exportDir));
+    if (options.gallery) gallery.emplace(fs::u8path(options.exportDir), GalleryInputs(options.files, kinds));
     const std::vector<fs::path> folders =
         ChooseOutputFolders(inputs.models, gallery ? std::vector<std::string>{GALLERY_PAGE, GALLERY_FILES}
                                                    : std::vector<std::string>{});
@@ -254,7 +274,7 @@ int ConvertMany(ConverterHost& host, const Options& options, const std::vector<I
                 summary.Add(Convert(host, inputs.models[i], folders[i], options, dumps ? &json : nullptr,
                                     gallery ? &*gallery : nullptr));
             } catch (const std::exception& failure) {
-                summary.Add({inputs.models[i].shown, Outcome::Failed, failure.what()});
+                summary.Add(Ended(NameOf(inputs.models[i]), Outcome::Failed, failure.what()));
             }
             if (dumps && !json.empty()) dumps->Add(json);
         }
@@ -338,9 +358,10 @@ int ConvertOne(ConverterHost& host, const std::string& file, const PluginIdentit
     int status = 0;
     if (!options.exportDir.empty()) {
         std::optional<Gallery> gallery;
-        if (options.gallery) gallery.emplace(fs::u8path(options.exportDir));
+        const std::string name = ArgumentPath(file).filename().u8string();
+        if (options.gallery) gallery.emplace(fs::u8path(options.exportDir), std::vector<GalleryInput>{{file, name, true}});
         ExportMessages messages;
-        const Result result = ExportModel(model, file, {}, options, gallery ? &*gallery : nullptr, messages);
+        const Result result = ExportModel(model, {0, name, file}, {}, options, gallery ? &*gallery : nullptr, messages);
         if (result.outcome != Outcome::Converted) status = 1;
         PrintMessages(messages, model.Succeeded());
         if (gallery && !WriteGallery(*gallery, {result}, options, std::cerr)) status = 1;

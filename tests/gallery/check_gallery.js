@@ -1,14 +1,15 @@
 // The gallery in a real browser: an archive of the export test models and of
-// hostile entry names, converted with --gallery, and its index.html opened
-// by its file:// URL in Debian's Chromium, headless, WebGL through
-// SwiftShader, with no flag that loosens file access.
+// hostile entry names, a folder and a model, converted with --gallery, and
+// its index.html opened by its file:// URL in Debian's Chromium, headless,
+// WebGL through SwiftShader, with no flag that loosens file access.
 //
-// Every thumbnail must decode, and the filter must narrow the grid. Every
-// model must open, the view must say so, and its animations and skins must
-// be its GLB's; playing an animation and choosing another skin must change
-// the picture. No console error, no request outside the gallery's folder,
-// no element a name brought in. Then the same check must fail on copies of
-// the gallery without one model's script and without the viewer.
+// Every thumbnail must decode; every model must be named by its path inside
+// its input, under that input's heading; the filter must narrow the grid.
+// Every model must open, the view must say so, and its animations and skins
+// must be its GLB's; playing an animation and choosing another skin must
+// change the picture. No console error, no request outside the gallery's
+// folder, no element a name brought in. Then the same check must fail on
+// copies of the gallery without one model's script and without the viewer.
 //
 // Usage: node check_gallery.js MDLHOST MAKE_EXPORT_MODELS WORK
 'use strict';
@@ -22,20 +23,25 @@ const chromium = require('../../tools/gallery/chromium');
 const [mdlhost, makeModels, work] = process.argv.slice(2);
 
 // Entry names from strangers' archives, and the text the page must show for
-// each: as a converted model's path, or in the list of those refused.
+// each, as a converted model's name or in the list of those refused: its
+// path inside the archive. Its path as given is its tooltip.
 const HOSTILE_NAMES = [
-  {entry: "progs/a&b'c.mdl", shown: "game.pak/progs/a&b'c.mdl", converted: true},
-  {entry: 'progs/50%#1 и.mdl', shown: 'game.pak/progs/50%#1 и.mdl', converted: true},
-  {entry: 'index.mdl', shown: 'game.pak/index.mdl', converted: true},
-  {entry: 'index.html.mdl', shown: 'game.pak/index.html.mdl', converted: true},
-  {entry: 'INDEX_FILES/gallery.mdl', shown: 'game.pak/INDEX_FILES/gallery.mdl', converted: true},
-  {entry: 'gallery/x.mdl', shown: 'game.pak/gallery/x.mdl', converted: true},
-  {entry: 'progs/</script>.mdl', shown: 'game.pak/progs/</script>.mdl', converted: false},
-  {entry: 'progs/<b id=x>.mdl', shown: 'game.pak/progs/<b id=x>.mdl', converted: false},
-  {entry: 'progs/<svg onload=alert(1)>.mdl', shown: 'game.pak/progs/<svg onload=alert(1)>.mdl', converted: false},
-  {entry: 'progs/q"uote.mdl', shown: 'game.pak/progs/q"uote.mdl', converted: false},
-  {entry: Buffer.from('progs/\xff\xfe.mdl', 'latin1'), shown: 'game.pak/progs/ÿþ.mdl', converted: false},
+  {entry: "progs/a&b'c.mdl", shown: "progs/a&b'c.mdl", converted: true},
+  {entry: 'progs/50%#1 и.mdl', shown: 'progs/50%#1 и.mdl', converted: true},
+  {entry: 'index.mdl', shown: 'index.mdl', converted: true},
+  {entry: 'index.html.mdl', shown: 'index.html.mdl', converted: true},
+  {entry: 'INDEX_FILES/gallery.mdl', shown: 'INDEX_FILES/gallery.mdl', converted: true},
+  {entry: 'gallery/x.mdl', shown: 'gallery/x.mdl', converted: true},
+  {entry: 'progs/</script>.mdl', shown: 'progs/</script>.mdl', converted: false},
+  {entry: 'progs/<b id=x>.mdl', shown: 'progs/<b id=x>.mdl', converted: false},
+  {entry: 'progs/<svg onload=alert(1)>.mdl', shown: 'progs/<svg onload=alert(1)>.mdl', converted: false},
+  {entry: 'progs/q"uote.mdl', shown: 'progs/q"uote.mdl', converted: false},
+  {entry: Buffer.from('progs/\xff\xfe.mdl', 'latin1'), shown: 'progs/ÿþ.mdl', converted: false},
 ];
+// Beside the archive, a folder of one model and a model named alone: each
+// input a heading of its own, those named alone one between them.
+const INPUTS = ['game.pak', 'extra', 'solo.mdl'];
+const HEADINGS = ['game.pak', 'extra', 'Single files'];
 const OPEN_TIMEOUT = 30000;
 
 // A Quake archive of the given entries: "PACK", the directory's offset and
@@ -106,14 +112,33 @@ async function checkGallery(browser, dir, {pictures = true} = {}) {
     image.decode().then(() => image.naturalWidth > 0 ? '' : image.src, () => image.getAttribute('src')))));
   for (const src of thumbnails.filter(Boolean)) failures.push('thumbnail does not decode: ' + src);
 
-  const shownTexts = await page.$$eval('.model h2, #unconverted .path', (nodes) => nodes.map((node) => node.textContent));
-  for (const name of HOSTILE_NAMES)
-    if (!shownTexts.includes(name.shown)) failures.push('not shown as text: ' + name.shown);
+  const named = await page.$$eval('.model, #unconverted li', (nodes) => nodes.map((node) => ({
+    shown: node.querySelector('h3, .path').textContent, tooltip: node.title,
+  })));
+  for (const name of HOSTILE_NAMES) {
+    if (!named.some(({shown, tooltip}) => shown === name.shown && tooltip === 'game.pak/' + name.shown))
+      failures.push('not shown as text with its path as given: ' + name.shown);
+  }
+  const headings = await page.$$eval('.input > h2', (nodes) => nodes.map((node) => node.textContent));
+  if (headings.join() !== HEADINGS.join()) failures.push('the headings are ' + headings.join());
 
-  // The filter keeps the paths that hold every word, in any case.
-  await page.type('#filter', 'NAMES hostile');
-  const kept = await page.$$eval('.model:not([hidden]) h2', (nodes) => nodes.map((node) => node.textContent));
-  if (kept.join() !== 'game.pak/progs/hostile_names.mdl') failures.push('the filter keeps ' + kept.join());
+  // The filter keeps the paths as given that hold every word, in any case,
+  // and the headings of what it keeps.
+  const filtered = async (words) => {
+    await page.$eval('#filter', (filter) => { filter.value = ''; });
+    await page.type('#filter', words);
+    return page.evaluate(() => ({
+      cards: Array.from(document.querySelectorAll('.model:not([hidden]) h3'), (node) => node.textContent),
+      headings: Array.from(document.querySelectorAll('.input:not([hidden]) > h2'), (node) => node.textContent),
+    }));
+  };
+  const hostile = await filtered('NAMES hostile');
+  if (hostile.cards.join() !== 'progs/hostile_names.mdl' || hostile.headings.join() !== 'game.pak')
+    failures.push(`the filter keeps ${hostile.cards.join()} under ${hostile.headings.join()}`);
+  const archive = await filtered('GAME.pak');
+  const inArchive = await page.$$eval('#input-0 ~ .grid .model', (nodes) => nodes.length);
+  if (archive.cards.length !== inArchive || archive.headings.join() !== 'game.pak')
+    failures.push(`filtered by the archive's name, ${archive.cards.length} of its ${inArchive} under ${archive.headings}`);
   await page.$eval('#filter', (filter) => { filter.value = ''; filter.dispatchEvent(new Event('input')); });
 
   const cards = await page.$$eval('.model', (nodes) => nodes.map((node) => ({
@@ -195,13 +220,16 @@ async function main() {
   const small = fs.readFileSync(path.join(modelsFolder, 'one_frame.mdl'));
   for (const name of HOSTILE_NAMES) entries.push({name: name.entry, bytes: small});
   fs.writeFileSync(path.join(work, 'game.pak'), pak(entries));
+  fs.mkdirSync(path.join(work, 'extra', 'progs'), {recursive: true});
+  fs.writeFileSync(path.join(work, 'extra', 'progs', 'one_frame.mdl'), small);
+  fs.writeFileSync(path.join(work, 'solo.mdl'), small);
 
   const gallery = path.join(work, 'gallery');
-  const run = childProcess.spawnSync(mdlhost, ['game.pak', '--export', 'gallery', '--gallery'], {cwd: work});
+  const run = childProcess.spawnSync(mdlhost, [...INPUTS, '--export', 'gallery', '--gallery'], {cwd: work});
   const output = run.stdout.toString();
   const refused = HOSTILE_NAMES.filter((name) => !name.converted).length;
   assert.strictEqual(run.status, 1, 'mdlhost exits 1 for the refused names\n' + output + run.stderr);
-  assert.ok(output.startsWith(`${entries.length - refused} converted, ${refused} refused, 0 failed\n`), output);
+  assert.ok(output.startsWith(`${entries.length + 2 - refused} converted, ${refused} refused, 0 failed\n`), output);
   assert.ok(output.endsWith('gallery: gallery/index.html\n'), output);
 
   const browser = await chromium.launch();

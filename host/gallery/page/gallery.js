@@ -1,5 +1,5 @@
-// The gallery page: the filter over the grid, and the 3D view of the model
-// chosen. A page opened from disk may fetch nothing, so each model's GLB
+// The gallery page: the filter over the grid (the models' paths as given,
+// which their tooltips show), and the 3D view of the model chosen. A page opened from disk may fetch nothing, so each model's GLB
 // comes as a script of its own, index_files/models/N.js, which calls
 // galleryModel(N, base64) when it runs; it is added when the model is chosen.
 // Names from the models' files are only ever set as text, never as markup.
@@ -7,6 +7,7 @@
 
 (function () {
   const cards = Array.from(document.querySelectorAll('#models .model'));
+  const inputs = Array.from(document.querySelectorAll('#models .input'));
   const filter = document.getElementById('filter');
   const matching = document.getElementById('matching');
   const view = document.getElementById('view');
@@ -31,6 +32,9 @@
       card.hidden = !words.every((word) => path.includes(word));
       if (!card.hidden) ++shown;
     }
+    // An input keeps its heading while any of its models match.
+    for (const input of inputs)
+      input.hidden = words.length > 0 && !input.querySelector('.model:not([hidden])');
     const models = cards.length === 1 ? ' model' : ' models';
     matching.textContent = words.length ? shown + ' of ' + cards.length + models : cards.length + models;
   }
@@ -72,7 +76,8 @@
     view.hidden = false;
     view.scrollIntoView({block: 'nearest'});  // above the grid on a narrow screen
     view.dataset.model = card.dataset.index;
-    title.textContent = card.dataset.path;
+    title.textContent = card.querySelector('button.name').textContent;
+    title.title = card.dataset.path;
     glbLink.href = card.dataset.folder + 'model.glb';
     objLink.hidden = !card.dataset.obj;
     objLink.href = card.dataset.folder + 'model.obj';
