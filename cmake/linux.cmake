@@ -38,6 +38,11 @@ add_executable(make_sample tools/make_sample.cpp)
 mdl_target(make_sample)
 target_include_directories(make_sample PRIVATE tools/mdlwriter)
 
+# Models with glowing texels, for looking at how they are drawn.
+add_executable(make_fullbright_models tools/make_fullbright_models.cpp)
+mdl_target(make_fullbright_models)
+target_include_directories(make_fullbright_models PRIVATE tools/mdlwriter)
+
 add_executable(make_pak tools/make_pak.cpp)
 mdl_target(make_pak)
 target_include_directories(make_pak PRIVATE tools/mdlwriter)

@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
 # The picture of the gallery in the README (docs/gallery.png): an archive of
-# generated models and the bundled sample, converted with --gallery, its
-# index.html opened from disk in Debian's Chromium with the sample chosen.
+# generated models, those with glowing texels among them, and the bundled
+# sample beside it, converted with --gallery, its index.html opened from disk
+# in Debian's Chromium with the monster chosen.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh docs
-scripts/build.sh linux mdlhost make_export_models make_pak >/dev/null
+scripts/build.sh linux mdlhost make_export_models make_fullbright_models make_pak >/dev/null
 out=build/render-gallery
 rm -rf "$out"
 mkdir -p "$out/models"
 build/linux/bin/make_export_models "$out/models"
 rm "$out/models/long_animation.mdl"  # 20,000 frames: nothing more to see
-cp sample/column.mdl "$out/models/column.mdl"
+build/linux/bin/make_fullbright_models "$out/models"
 build/linux/bin/make_pak "$out/game.pak" "$out"/models/*.mdl
-(cd "$out" && ../linux/bin/mdlhost game.pak --export gallery --gallery >/dev/null)
-node tools/gallery/screenshot.js "$out/gallery/index.html" docs/gallery.png progs/column.mdl
+cp sample/column.mdl "$out/column.mdl"
+(cd "$out" && ../linux/bin/mdlhost game.pak column.mdl --export gallery --gallery >/dev/null)
+node tools/gallery/screenshot.js "$out/gallery/index.html" docs/gallery.png progs/monster.mdl
 echo "wrote docs/gallery.png"

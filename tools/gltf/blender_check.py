@@ -1,10 +1,16 @@
 # Imports a GLB of mdlhost --export into Blender and checks what a modeller
 # gets: one shape key per frame (besides the basis), one action per
 # animation in which each of its own frames' keys is 1.0 at that frame's
-# time and at no other, and the model standing up (+Z, Blender's up).
+# time and at no other, the model standing up (+Z, Blender's up), and each
+# skin's glowing texels as its material's emission; then the same of the
+# OBJ beside it (model.obj), whose material emits what model.mtl's map_Ke
+# names.
 # Usage: blender -b --factory-startup --python tools/gltf/blender_check.py -- model.glb
 # (with a PATH that holds no other Python, so that Blender finds its numpy)
+import json
+import os
 import re
+import struct
 import sys
 
 import numpy
@@ -48,5 +54,39 @@ heights = [v.co.z for v in mesh.data.vertices]
 widths = [abs(v.co.x) for v in mesh.data.vertices]
 if max(heights) - min(heights) < max(widths):
     failures.append('the model lies on its side')
-print('\n'.join(failures) or f'{path}: {len(keys)} shape keys, {len(frames)} actions, standing: ok')
+
+
+def emission_image(material):
+    """The file name of the image linked to the material's emission, or None."""
+    if not material or not material.use_nodes:
+        return None
+    for node in material.node_tree.nodes:
+        if node.type == 'BSDF_PRINCIPLED' and node.inputs['Emission'].is_linked:
+            source = node.inputs['Emission'].links[0].from_node
+            if source.type == 'TEX_IMAGE' and source.image:
+                return os.path.basename(source.image.filepath) or source.image.name
+            return source.type
+    return None
+
+
+with open(path, 'rb') as glb:
+    header = glb.read(20)
+    gltf = json.loads(glb.read(struct.unpack_from('<I', header, 12)[0]))
+glowing = [m['name'] for m in gltf.get('materials', []) if 'emissiveTexture' in m]
+for name in glowing:
+    if emission_image(bpy.data.materials.get(name)) is None:
+        failures.append(f'GLB material {name}: its emissive texture is not its emission')
+
+folder = os.path.dirname(path)
+with open(os.path.join(folder, 'model.mtl')) as mtl:
+    emitted = re.search(r'^map_Ke (.+)$', mtl.read(), re.M)
+bpy.ops.wm.read_factory_settings(use_empty=True)
+bpy.ops.wm.obj_import(filepath=os.path.join(folder, 'model.obj'))
+obj = next(ob for ob in bpy.data.objects if ob.type == 'MESH')
+shown = emission_image(obj.active_material)
+if shown != (emitted.group(1) if emitted else None):
+    failures.append(f'OBJ material emits {shown}, model.mtl says {emitted and emitted.group(1)}')
+
+print('\n'.join(failures) or f'{path}: {len(keys)} shape keys, {len(frames)} actions, standing, '
+      f'{len(glowing)} glowing skins, OBJ emits {emitted and emitted.group(1)}: ok')
 sys.exit(1 if failures else 0)
