@@ -26,7 +26,7 @@ target_link_libraries(recorder PUBLIC hostlib user32)
 set(MDL_SAMPLE ${PROJECT_SOURCE_DIR}/sample/column.mdl)
 
 # The reference host and converter; host_linux.cpp is all it has of Linux.
-add_executable(mdlhost host/mdlhost/main.cpp host/mdlhost/host_linux.cpp)
+add_executable(mdlhost ${MDL_CONVERTER_SOURCES} host/mdlhost/host_linux.cpp)
 mdl_target(mdlhost)
 target_include_directories(mdlhost SYSTEM PRIVATE ${MDL_SYSTEM_HEADERS})
 target_compile_definitions(mdlhost PRIVATE MDL_SAMPLE_PATH="${MDL_SAMPLE}")

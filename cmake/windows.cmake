@@ -36,10 +36,10 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/scripts/wine-run.sh)
 
 # The converter: mdlhost's own program, with host_windows.cpp in place of
 # host_linux.cpp. It reads its command line as UTF-16 (wmain).
-add_executable(mdlhost host/mdlhost/main.cpp host/mdlhost/host_windows.cpp)
+add_executable(mdlhost ${MDL_CONVERTER_SOURCES} host/mdlhost/host_windows.cpp)
 mdl_target(mdlhost)
 target_include_directories(mdlhost SYSTEM PRIVATE ${MDL_SYSTEM_HEADERS})
-target_link_libraries(mdlhost PRIVATE converterinputs win32hostlib gallery sceneexport pakreader)
+target_link_libraries(mdlhost PRIVATE converterinputs win32hostlib gallery sceneexport pakreader shell32)
 target_link_options(mdlhost PRIVATE -static -municode)
 add_dependencies(mdlhost mdlimport_dll)
 

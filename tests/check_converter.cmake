@@ -6,6 +6,7 @@ cmake_minimum_required(VERSION 3.25)
 # hostile archive refused with a clear message, and nothing written outside
 # the export's folder. With --gallery, the same model folders and the
 # gallery's page and files beside them (VIEWER: the viewer it must carry).
+# One picture alone, as a file manager's thumbnailer asks for it.
 include(${CMAKE_CURRENT_LIST_DIR}/script_helpers.cmake)
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
@@ -189,3 +190,44 @@ file(GLOB_RECURSE everything RELATIVE ${WORK} ${WORK}/*evil* ${WORK}/out/unsafe/
 if(NOT everything STREQUAL "out/unsafe/inside/progs/ogre/model.glb;out/unsafe/inside/progs/ogre/model.mtl;out/unsafe/inside/progs/ogre/model.obj;out/unsafe/inside/progs/ogre/texture0.png;out/unsafe/inside/progs/ogre/thumbnail.png")
   message(FATAL_ERROR "written from the unsafe archive: ${everything}")
 endif()
+
+# One picture alone: thumbnail.png as the export draws it, byte for byte, at
+# any size, and no other file. A model that gives no picture (refused, of
+# another format, cut short, without a mesh) and a picture that cannot be
+# written: exit 1 with the reason, and no file. Two models: exit 2.
+file(MAKE_DIRECTORY ${WORK}/out/pictures)
+foreach(size 1 128 1024)
+  convert(0 loose/1.mdl --export ../out/picture-export-${size} --export-thumbnail ${size})
+  convert(0 --thumbnail ../out/pictures/1-${size}.png --thumbnail-size ${size} loose/1.mdl)
+  same_files(${WORK}/out/pictures/1-${size}.png ${WORK}/out/picture-export-${size}/thumbnail.png
+             "--thumbnail at ${size} is not the export's thumbnail.png")
+endforeach()
+convert(0 --thumbnail ../out/pictures/1.png loose/1.mdl)
+same_files(${WORK}/out/pictures/1.png ${WORK}/out/one-gallery/thumbnail.png
+           "--thumbnail's default size is not the export's")
+file(GLOB written RELATIVE ${WORK}/out/pictures ${WORK}/out/pictures/*)
+if(NOT written STREQUAL "1-1.png;1-1024.png;1-128.png;1.png")
+  message(FATAL_ERROR "--thumbnail wrote ${written}")
+endif()
+file(MAKE_DIRECTORY ${WORK}/out/no-pictures/in-the-way.png)
+foreach(case "not-a-model.mdl|this file iz not" "pictures/foreign.mdl|this file iz not" "pictures/cut.mdl|"
+        "export_models/no_frames.mdl|the model has no mesh" "loose/1.mdl|in-the-way.png")
+  string(REPLACE "|" ";" case "${case}")
+  list(GET case 0 model)
+  list(GET case 1 words)
+  get_filename_component(name ${model} NAME_WE)
+  set(picture ../out/no-pictures/${name}.png)
+  if(words STREQUAL "in-the-way.png")
+    set(picture ../out/no-pictures/in-the-way.png)
+  endif()
+  convert(1 --thumbnail ${picture} ${model})
+  if(NOT err MATCHES "^mdlhost: no picture of ${model}: [^\n]*${words}")
+    message(FATAL_ERROR "--thumbnail of ${model} gave no reason:\n${err}")
+  endif()
+endforeach()
+file(GLOB_RECURSE written RELATIVE ${WORK}/out/no-pictures ${WORK}/out/no-pictures/*)
+if(written)
+  message(FATAL_ERROR "--thumbnail of models that give no picture wrote ${written}")
+endif()
+convert(2 --thumbnail ../out/no-pictures/two.png loose/1.mdl loose/2.mdl)
+convert(2 --thumbnail ../out/no-pictures/big.png --thumbnail-size 1025 loose/1.mdl)

@@ -1,6 +1,7 @@
 cmake_minimum_required(VERSION 3.25)
 # mdlhost as a user runs it: the bundled sample, its JSON dump, a file that is
-# not a model, and that the committed sample is what make_sample writes.
+# not a model, and that the committed sample is what make_sample writes; and
+# as the desktop's Open With runs it.
 function(run expected_status)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
   if(NOT status EQUAL expected_status)
@@ -76,3 +77,33 @@ file(GLOB partial ${WORK}/blocked/*.partial)
 if(NOT status EQUAL 1 OR at EQUAL -1 OR partial)
   message(FATAL_ERROR "a failed write: exit ${status}, partial files '${partial}'\n${err}")
 endif()
+
+# Open With: the models converted beside the first, with the gallery, which
+# xdg-open shows (here a stand-in that notes what it was asked to open); when
+# it cannot, the page's path is said and the window waits for Enter.
+file(MAKE_DIRECTORY ${WORK}/open ${WORK}/bin)
+file(COPY_FILE ${SAMPLE} ${WORK}/open/column.mdl)
+foreach(opener "0|" "3|No web browser opened the gallery. Open ${WORK}/open/column converted/index.html in one.")
+  string(REPLACE "|" ";" opener "${opener}")
+  list(GET opener 0 opener_status)
+  list(GET opener 1 said)
+  file(WRITE ${WORK}/bin/xdg-open "#!/bin/sh\necho \"$1\" >'${WORK}/opened'\nexit ${opener_status}\n")
+  file(CHMOD ${WORK}/bin/xdg-open PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+  file(REMOVE_RECURSE "${WORK}/open/column converted" ${WORK}/opened)
+  run(0 ${CMAKE_COMMAND} -E env "PATH=${WORK}/bin:$ENV{PATH}" ${MDLHOST} --open ${WORK}/open/column.mdl)
+  file(READ ${WORK}/opened opened)
+  if(NOT opened STREQUAL "${WORK}/open/column converted/index.html\n" OR
+     NOT EXISTS "${WORK}/open/column converted/column/model.glb")
+    message(FATAL_ERROR "--open converted into the wrong place or opened '${opened}'")
+  endif()
+  string(FIND "${out}" "Press Enter" waits)
+  if(said)
+    expect("${said}")
+    if(waits EQUAL -1)
+      message(FATAL_ERROR "--open without a browser did not wait to be read")
+    endif()
+  elseif(NOT waits EQUAL -1)
+    message(FATAL_ERROR "--open waited though the browser showed the gallery")
+  endif()
+endforeach()
+run(2 ${MDLHOST} --open ${WORK}/open/column.mdl --export ${WORK}/elsewhere)

@@ -24,7 +24,8 @@ struct CornerHash {
 
 }  // namespace
 
-ExportMesh::ExportMesh(const ReceivedModel& model, bool withNormals) : vertexCount(model.vertices.size()) {
+ExportMesh::ExportMesh(const ReceivedModel& model, bool withNormals, bool withSkinFiles)
+    : vertexCount(model.vertices.size()) {
     faces.reserve(model.faces.size());
     texcoords.reserve(model.faces.size() * 3);
     splitIndices.reserve(model.faces.size() * 3);
@@ -50,8 +51,8 @@ ExportMesh::ExportMesh(const ReceivedModel& model, bool withNormals) : vertexCou
     }
 
     for (const Skin& skin : model.skins) {
-        skins.push_back(EncodePng(skin.width, skin.height, skin.pixels));
-        fullbrights.push_back(EncodeFullbrightPng(skin));
+        skins.push_back(withSkinFiles ? EncodePng(skin.width, skin.height, skin.pixels) : std::string());
+        fullbrights.push_back(withSkinFiles ? EncodeFullbrightPng(skin) : std::string());
     }
 
     poses.push_back(model.vertices.data());

@@ -43,7 +43,8 @@ struct Pose {
 };
 
 struct ExportMesh {
-    ExportMesh(const ReceivedModel& model, bool withNormals);
+    // Without skin files, the skins stay unencoded: for a picture alone.
+    ExportMesh(const ReceivedModel& model, bool withNormals, bool withSkinFiles = true);
 
     size_t vertexCount = 0;
     std::vector<ExportFace> faces;

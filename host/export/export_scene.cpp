@@ -4,7 +4,6 @@
 
 #include "export_mesh.h"
 #include "obj_writer.h"
-#include "png.h"
 
 namespace {
 
@@ -46,8 +45,7 @@ bool WriteFiles(const ReceivedModel& model, const OutputFolder& folder, const Ex
         return true;
     }
     OutputFile thumbnail(folder, THUMBNAIL);
-    const std::string png = EncodePngRgba(options.thumbnail, options.thumbnail,
-                                          DrawThumbnail(model, mesh, rest, options.thumbnail));
+    const std::string png = ThumbnailPng(model, mesh, rest, options.thumbnail);
     thumbnail.Write(png.data(), png.size());
     return thumbnail.Commit();
 }

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "fullbright.h"
+#include "png.h"
 
 namespace {
 
@@ -586,4 +587,8 @@ std::vector<uint8_t> DrawThumbnail(const ReceivedModel& model, const ExportMesh&
     Samples samples(side, scene.projected, scene.triangles);
     for (const uint32_t f : scene.NearestFirst()) samples.Draw(f);
     return Resolve(samples, Painter(FirstSkin(model), scene.projected, scene.triangles), size);
+}
+
+std::string ThumbnailPng(const ReceivedModel& model, const ExportMesh& mesh, const Pose& rest, int size) {
+    return EncodePngRgba(size, size, DrawThumbnail(model, mesh, rest, size));
 }

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "export_mesh.h"
@@ -21,3 +22,5 @@ constexpr int THUMBNAIL_LARGEST_SIZE = 1024;
 // the top; transparent wherever the model is not. The pose is the mesh's rest
 // pose; its normals are used when the mesh has them.
 std::vector<uint8_t> DrawThumbnail(const ReceivedModel& model, const ExportMesh& mesh, const Pose& rest, int size);
+// thumbnail.png's bytes: the picture drawn and encoded.
+std::string ThumbnailPng(const ReceivedModel& model, const ExportMesh& mesh, const Pose& rest, int size);

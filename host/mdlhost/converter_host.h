@@ -55,6 +55,9 @@ private:
     std::filesystem::path copy;
 };
 
+// Shows a page in the desktop's web browser; false when none could be started.
+bool OpenInBrowser(const std::filesystem::path& page);
+
 // Whether standard error is a terminal a person watches.
 bool ErrorsGoToATerminal();
 

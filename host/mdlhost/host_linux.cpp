@@ -1,8 +1,11 @@
 // The converter on Linux: the module through dlopen, the recording window on
 // the stand-in for the Windows calls, and paths as they are.
 #include <dlfcn.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <vector>
 
 #include "converter_host.h"
@@ -58,14 +61,45 @@ std::unique_ptr<ConverterHost> LoadConverterHost(const std::filesystem::path& mo
     return host;
 }
 
-std::filesystem::path DefaultPluginPath() {
+namespace {
+
+std::filesystem::path ProgramFolder() {
     std::vector<char> self(4096);
     const ssize_t length = readlink("/proc/self/exe", self.data(), self.size() - 1);
-    const std::filesystem::path program(length > 0 ? std::string(self.data(), size_t(length)) : std::string());
-    return program.parent_path() / "libmdlimport.so";
+    return std::filesystem::path(length > 0 ? std::string(self.data(), size_t(length)) : std::string()).parent_path();
 }
 
-std::filesystem::path DefaultModel() { return MDL_SAMPLE_PATH; }
+bool Exists(const std::filesystem::path& path) {
+    std::error_code error;
+    return std::filesystem::exists(path, error);
+}
+
+}  // namespace
+
+// In the build tree the module lies beside the program; installed, in the
+// program's own folder of libraries (bin/../lib/mdlhost).
+std::filesystem::path DefaultPluginPath() {
+    const std::filesystem::path folder = ProgramFolder();
+    const std::filesystem::path beside = folder / "libmdlimport.so";
+    return Exists(beside) ? beside : folder.parent_path() / "lib" / "mdlhost" / "libmdlimport.so";
+}
+
+// Installed, the sample lies in the program's data folder (bin/../share/mdlhost).
+std::filesystem::path DefaultModel() {
+    const std::filesystem::path installed = ProgramFolder().parent_path() / "share" / "mdlhost" / "column.mdl";
+    return Exists(installed) ? installed : std::filesystem::path(MDL_SAMPLE_PATH);
+}
+
+bool OpenInBrowser(const std::filesystem::path& page) {
+    std::string program = "xdg-open", path = page.string();
+    char* const argv[] = {program.data(), path.data(), nullptr};
+    pid_t child = 0;
+    if (posix_spawnp(&child, program.c_str(), nullptr, nullptr, argv, environ) != 0) return false;
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0)
+        if (errno != EINTR) return false;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
 
 PluginPath::PluginPath(const std::filesystem::path& file, std::string&) : path(file.string()) {}
 PluginPath::~PluginPath() = default;

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+#include <shellapi.h>
 
 #include <atomic>
 
@@ -117,6 +118,11 @@ PluginPath::PluginPath(const fs::path& file, std::string& error) {
 
 PluginPath::~PluginPath() {
     if (!copy.empty()) DeleteFileW(copy.c_str());
+}
+
+bool OpenInBrowser(const std::filesystem::path& page) {
+    // ShellExecute's result is a number in a handle's clothing: above 32 is success.
+    return reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", page.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
 }
 
 bool ErrorsGoToATerminal() { return _isatty(_fileno(stderr)) != 0; }

@@ -3,288 +3,20 @@
 // received and, on request, exports it. Given several models (files, folders
 // of them, Quake .pak archives), it converts each in turn and sums up, and
 // with --gallery writes the page that shows them all. Files dropped on it in
-// a file manager are converted so, into a folder beside the first.
+// a file manager are converted so, into a folder beside the first. Each kind
+// of run has a file of its own; this one reads the options and dispatches.
 #include <iostream>
 #include <optional>
-#include <random>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include <CLI/CLI.hpp>
 
-#include "converter_host.h"
-#include "export_scene.h"
-#include "gallery.h"
-#include "inputs.h"
-#include "pak_reader.h"
-#include "reports.h"
+#include "runs.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct Options {
-    std::vector<std::string> files;  // UTF-8, as given
-    bool json = false;
-    std::vector<std::string> refused;
-    std::string exportDir;  // UTF-8
-    ExportOptions exportOptions;
-    bool gallery = false;
-    bool dropped = false;  // files dropped on the program: converted as many, then it waits for Enter
-    std::string plugin;  // the module's path, UTF-8
-};
-
-// What became of every model, counted; the counts give the exit status.
-class Summary {
-public:
-    void Add(Result result) {
-        ++(result.outcome == Outcome::Converted ? converted : result.outcome == Outcome::Refused ? refused : failed);
-        results.push_back(std::move(result));
-    }
-    int ExitStatus() const { return refused + failed == 0 ? 0 : 1; }
-    const std::vector<Result>& Results() const { return results; }
-    void Print(std::ostream& out) const {
-        out << converted << " converted, " << refused << " refused, " << failed << " failed\n";
-        for (const Result& result : results) {
-            if (result.outcome == Outcome::Refused) out << "refused " << result.shown << ": " << result.reason << "\n";
-            if (result.outcome == Outcome::Failed) out << "failed " << result.shown << ": " << result.reason << "\n";
-        }
-    }
-
-private:
-    size_t converted = 0;
-    size_t refused = 0;
-    size_t failed = 0;
-    std::vector<Result> results;
-};
-
-// Dumps as one JSON array, written as they come; each dump may end its text
-// with a newline or not.
-class JsonArray {
-public:
-    explicit JsonArray(std::ostream& out_) : out(out_) { out << "["; }
-    void Add(std::string_view value) {
-        while (!value.empty() && value.back() == '\n') value.remove_suffix(1);
-        out << (empty ? "\n" : ",\n") << value;
-        empty = false;
-    }
-    void Close() { out << "\n]\n" << std::flush; }
-
-private:
-    std::ostream& out;
-    bool empty = true;
-};
-
-// The export's notes and failure as mdlhost prints them, under its name.
-void PrintMessages(const ExportMessages& messages, bool imported) {
-    for (const std::string& note : messages.notes) std::cerr << "mdlhost: " << note << "\n";
-    if (!messages.Failed()) return;
-    std::cerr << "mdlhost: " << messages.failure << "\n";
-    if (imported) std::cerr << "mdlhost: the export is incomplete\n";
-}
-
-// An archive entry as a file of its own for the plug-in, removed afterwards.
-class TemporaryModel {
-public:
-    TemporaryModel(const PakArchive& archive, const PakEntry& entry, std::string& error) {
-        std::vector<uint8_t> bytes;
-        if (!archive.Read(entry, bytes, error)) return;
-        std::error_code failure;
-        const fs::path folder = fs::temp_directory_path(failure);
-        if (failure) {
-            error = "no temporary folder: " + failure.message();
-            return;
-        }
-        std::random_device random;
-        const fs::path name = "mdlhost-" + std::to_string(random()) + "-" + std::to_string(random()) + ".mdl";
-        ExportMessages messages;
-        OutputFile file(OutputFolder(folder, messages), name);
-        file.Write(bytes.data(), bytes.size());
-        if (!file.Commit()) {
-            error = messages.failure;
-            return;
-        }
-        path = folder / name;
-    }
-    ~TemporaryModel() {
-        std::error_code ignored;
-        if (!path.empty()) fs::remove(path, ignored);
-    }
-    TemporaryModel(const TemporaryModel&) = delete;
-    TemporaryModel& operator=(const TemporaryModel&) = delete;
-
-    const fs::path& Path() const { return path; }
-
-private:
-    fs::path path;
-};
-
-std::string BoxTexts(const ReceivedModel& model) {
-    std::string texts;
-    for (const MessageBoxSeen& box : model.messageBoxes) texts += (texts.empty() ? "" : " / ") + box.text;
-    return texts.empty() ? "the import failed" : texts;
-}
-
-// One import, as both kinds of run make it: the capture and the model built
-// from it, which points into the capture and so lives beside it.
-class Imported {
-public:
-    // Null, with the reason, when the file cannot be handed to the plug-in.
-    static std::unique_ptr<Imported> Run(ConverterHost& host, const fs::path& file, const std::string& shown,
-                                         std::string& error) {
-        const PluginPath pluginPath(file, error);
-        if (pluginPath.Get().empty()) return nullptr;
-        return std::unique_ptr<Imported>(new Imported(host.Import(pluginPath.Get()), shown));
-    }
-    Imported(const Imported&) = delete;
-    Imported& operator=(const Imported&) = delete;
-    const ReceivedModel& Model() const { return model; }
-
-private:
-    Imported(ImportCapture capture_, const std::string& shown) : capture(std::move(capture_)) {
-        capture.file = shown;
-        model = ReceiveModel(capture);
-    }
-
-    ImportCapture capture;
-    ReceivedModel model;
-};
-
-// An imported model exported into its folder (output, under the export's;
-// empty for the export's own), and its card added to the gallery when there
-// is one: what became of it, the export's notes and failure in messages.
-// What became of a model, with where it came from.
-Result Ended(const GalleryName& name, Outcome outcome, std::string reason) {
-    return {name.full, outcome, std::move(reason), name.input, name.inside};
-}
-
-GalleryName NameOf(const ModelSource& source) {
-    return {source.argument, source.relative.generic_u8string(), source.shown};
-}
-
-Result ExportModel(const ReceivedModel& model, const GalleryName& name, const fs::path& output,
-                   const Options& options, Gallery* gallery, ExportMessages& messages) {
-    const fs::path root = fs::u8path(options.exportDir);
-    const bool exported =
-        ExportScene(model, OutputFolder(output.empty() ? root : root / output, messages), options.exportOptions) &&
-        (gallery == nullptr ||
-         gallery->AddModel(name, output, model, ExportsThumbnail(model, options.exportOptions), messages));
-    if (!model.Succeeded()) return Ended(name, Outcome::Refused, BoxTexts(model));
-    if (!exported) return Ended(name, Outcome::Failed, messages.failure);
-    return Ended(name, Outcome::Converted, {});
-}
-
-Result Convert(ConverterHost& host, const ModelSource& source, const fs::path& output, const Options& options,
-               std::string* json, Gallery* gallery) {
-    const GalleryName name = NameOf(source);
-    std::string error;
-    std::unique_ptr<TemporaryModel> copy;
-    if (source.archive != nullptr) {
-        copy = std::make_unique<TemporaryModel>(*source.archive, source.archive->Entries()[source.entry], error);
-        if (!error.empty()) return Ended(name, Outcome::Failed, error);
-    }
-    const std::unique_ptr<Imported> imported = Imported::Run(host, copy ? copy->Path() : source.file, source.shown, error);
-    if (!imported) return Ended(name, Outcome::Failed, error);
-    const ReceivedModel& model = imported->Model();
-    if (json != nullptr) *json = JsonDump(model);
-    if (!model.Succeeded()) return Ended(name, Outcome::Refused, BoxTexts(model));
-    if (options.exportDir.empty()) return Ended(name, Outcome::Converted, {});
-
-    ExportMessages messages;
-    const Result result = ExportModel(model, name, output, options, gallery, messages);
-    if (result.outcome == Outcome::Converted) PrintMessages(messages, true);  // notes, such as a model without a mesh
-    return result;
-}
-
-// A line on the terminal that the next one overwrites.
-class Progress {
-public:
-    explicit Progress(size_t total_) : total(total_), shown(ErrorsGoToATerminal()) {}
-    ~Progress() { Clear(); }
-
-    void Show(size_t done, const std::string& name) {
-        if (!shown) return;
-        const std::string line = "[" + std::to_string(done + 1) + "/" + std::to_string(total) + "] " + name;
-        std::cerr << "\r" << line << std::string(width > line.size() ? width - line.size() : 0, ' ') << std::flush;
-        width = line.size();
-    }
-    void Clear() {
-        if (shown && width > 0) std::cerr << "\r" << std::string(width, ' ') << "\r" << std::flush;
-        width = 0;
-    }
-
-private:
-    size_t total;
-    bool shown;
-    size_t width = 0;
-};
-
-// What the gallery's models came from: each argument by its last name.
-std::vector<GalleryInput> GalleryInputs(const std::vector<std::string>& files, const std::vector<InputKind>& kinds) {
-    std::vector<GalleryInput> inputs;
-    for (size_t i = 0; i < files.size(); ++i)
-        inputs.push_back({files[i], ArgumentPath(files[i]).filename().u8string(),
-                          kinds[i] == InputKind::Model || kinds[i] == InputKind::Missing});
-    return inputs;
-}
-
-// The gallery's title: what was converted, by name.
-std::string GalleryTitle(const std::vector<std::string>& files) {
-    std::string title;
-    for (const std::string& file : files) title += (title.empty() ? "" : ", ") + ArgumentPath(file).filename().u8string();
-    return title;
-}
-
-// The gallery's page once every model is through, with those that did not
-// convert; where it went, or why it did not.
-bool WriteGallery(Gallery& gallery, const std::vector<Result>& results, const Options& options, std::ostream& out) {
-    for (const Result& result : results)
-        if (result.outcome != Outcome::Converted)
-            gallery.AddUnconverted({result.argument, result.inside, result.shown}, result.outcome == Outcome::Refused,
-                                   result.reason);
-    ExportMessages messages;
-    if (!gallery.Write(GalleryTitle(options.files), messages)) {
-        PrintMessages(messages, false);
-        return false;
-    }
-    out << "gallery: " << Shown(fs::u8path(options.exportDir) / GALLERY_PAGE) << "\n";
-    return true;
-}
-
-// Several models: each converted in turn, whatever befalls the others; the
-// dumps as one JSON array, or a summary; 0 when every model converted.
-int ConvertMany(ConverterHost& host, const Options& options, const std::vector<InputKind>& kinds) {
-    const Inputs inputs = Collect(options.files, kinds);
-    std::optional<Gallery> gallery;
-    if (options.gallery) gallery.emplace(fs::u8path(options.exportDir), GalleryInputs(options.files, kinds));
-    const std::vector<fs::path> folders =
-        ChooseOutputFolders(inputs.models, gallery ? std::vector<std::string>{GALLERY_PAGE, GALLERY_FILES}
-                                                   : std::vector<std::string>{});
-    Summary summary;
-    for (const Result& result : inputs.unreadable) summary.Add(result);
-    std::optional<JsonArray> dumps;
-    if (options.json) dumps.emplace(std::cout);
-    {
-        Progress progress(inputs.models.size());
-        for (size_t i = 0; i < inputs.models.size(); ++i) {
-            progress.Show(i, inputs.models[i].shown);
-            std::string json;  // none for a model that fails before its import
-            try {
-                summary.Add(Convert(host, inputs.models[i], folders[i], options, dumps ? &json : nullptr,
-                                    gallery ? &*gallery : nullptr));
-            } catch (const std::exception& failure) {
-                summary.Add(Ended(NameOf(inputs.models[i]), Outcome::Failed, failure.what()));
-            }
-            if (dumps && !json.empty()) dumps->Add(json);
-        }
-    }
-    if (dumps) dumps->Close();
-    std::ostream& out = options.json ? std::cerr : std::cout;
-    summary.Print(out);
-    if (gallery && !WriteGallery(*gallery, summary.Results(), options, out)) return 1;
-    return summary.ExitStatus();
-}
 
 // The command line into options; a status to exit with when there is
 // nothing to convert (help, or a command line that is wrong).
@@ -326,6 +58,22 @@ std::optional<int> ParseOptions(const std::vector<std::string>& arguments, Optio
                  "also write index.html in the export's folder: a page of every converted model, its picture and "
                  "counts, and a 3D view of the one chosen, which a browser opens from disk")
         ->needs(exportOption);
+    CLI::Option* thumbnailOption =
+        app.add_option("--thumbnail", options.thumbnailFile,
+                       "draw only the model's picture into this PNG file, the same bytes as --export's "
+                       "thumbnail.png, and write nothing else, as a file manager's thumbnailer asks; exits 1, "
+                       "writing no file, for a model that gives no picture")
+            ->excludes(exportOption)
+            ->excludes("--json");
+    app.add_option("--thumbnail-size", options.thumbnailSize,
+                   "--thumbnail's width and height in pixels (default " + std::to_string(THUMBNAIL_DEFAULT_SIZE) + ")")
+        ->check(CLI::Range(1, THUMBNAIL_LARGEST_SIZE))
+        ->needs(thumbnailOption);
+    app.add_flag("--open", options.open,
+                 "convert into a folder beside the first file named (NAME converted), with the gallery, and show "
+                 "the gallery in the web browser: what the desktop's Open With runs")
+        ->excludes(exportOption)
+        ->excludes(thumbnailOption);
     app.add_option("--plugin", options.plugin, "plug-in module to load");
     std::vector<const char*> argv;
     for (const std::string& argument : arguments) argv.push_back(argument.c_str());
@@ -343,33 +91,21 @@ std::optional<int> ParseOptions(const std::vector<std::string>& arguments, Optio
         std::cerr << "mdlhost: name a model, a folder of models or a .pak archive\n";
         return 1;
     }
+    if (!options.thumbnailFile.empty() && options.files.size() != 1) {
+        std::cerr << "mdlhost: --thumbnail draws one model\n";
+        return 2;
+    }
+    if (options.open) {
+        const std::optional<fs::path> folder = DroppedFilesFolder(options.files, Classify(options.files[0]), true);
+        if (!folder) {
+            std::cerr << "mdlhost: --open converts files, folders and archives that are there\n";
+            return 2;
+        }
+        options.exportDir = folder->u8string();
+        options.gallery = true;
+        options.dropped = true;
+    }
     return std::nullopt;
-}
-
-// One model, reported whole: the plug-in's answers, the report or the dump.
-int ConvertOne(ConverterHost& host, const std::string& file, const PluginIdentity& plugin, const Options& options) {
-    std::string error;
-    const std::unique_ptr<Imported> imported = Imported::Run(host, fs::u8path(file), file, error);
-    if (!imported) {
-        std::cerr << "mdlhost: cannot hand " << file << " to the plug-in: " << error << "\n";
-        return 1;
-    }
-    const ReceivedModel& model = imported->Model();
-    int status = 0;
-    if (!options.exportDir.empty()) {
-        std::optional<Gallery> gallery;
-        const std::string name = ArgumentPath(file).filename().u8string();
-        if (options.gallery) gallery.emplace(fs::u8path(options.exportDir), std::vector<GalleryInput>{{file, name, true}});
-        ExportMessages messages;
-        const Result result = ExportModel(model, {0, name, file}, {}, options, gallery ? &*gallery : nullptr, messages);
-        if (result.outcome != Outcome::Converted) status = 1;
-        PrintMessages(messages, model.Succeeded());
-        if (gallery && !WriteGallery(*gallery, {result}, options, std::cerr)) status = 1;
-    }
-    const std::string header = "Plug-in type: " + std::to_string(plugin.type) + "\nFilter: " + plugin.filter + "\n";
-    std::cout << (options.json ? JsonDump(model) : header + TextReport(model, plugin.description)) << std::flush;
-    if (!model.Succeeded()) status = 1;
-    return status;
 }
 
 // Files dropped on the program in a file manager, which gives it a console
@@ -403,6 +139,7 @@ int Run(const Options& options) {
     const PluginIdentity plugin = Identify(host->Plugin());
     host->Plugin().ReturnData(0, 0);
 
+    if (!options.thumbnailFile.empty()) return DrawOneThumbnail(*host, options);
     // One model named as a file (or as what is not there) is reported whole;
     // anything more is converted in turn and summed up.
     std::vector<InputKind> kinds;
@@ -410,6 +147,17 @@ int Run(const Options& options) {
     if (!options.dropped && kinds.size() == 1 && (kinds[0] == InputKind::Model || kinds[0] == InputKind::Missing))
         return ConvertOne(*host, options.files[0], plugin, options);
     return ConvertMany(*host, options, kinds);
+}
+
+// The gallery of an --open run in the desktop's web browser. False, having
+// said where the page is, when no browser opened it.
+bool ShowGallery(const Options& options) {
+    const fs::path page = fs::u8path(options.exportDir) / GALLERY_PAGE;
+    std::error_code error;
+    if (!fs::exists(page, error)) return false;  // the run has said why
+    if (OpenInBrowser(page)) return true;
+    std::cout << "No web browser opened the gallery. Open " << Shown(page) << " in one." << std::endl;
+    return false;
 }
 
 }  // namespace
@@ -425,8 +173,12 @@ int ConverterMain(const std::vector<std::string>& arguments) {
     const std::optional<std::vector<std::string>> dropped = DroppedFilesArguments(arguments, ownConsole);
     Options options;
     if (const std::optional<int> status = ParseOptions(dropped ? *dropped : arguments, options)) return *status;
-    options.dropped = dropped.has_value();
+    if (dropped) options.dropped = true;
     const int status = Run(options);
-    if (options.dropped) WaitForEnter();
+    // The window closes with the program: it stays while there is something
+    // to read, which a gallery shown in the browser is not.
+    const bool shown = options.open && status == 0 && ShowGallery(options);
+    if (options.open && status != 0) ShowGallery(options);
+    if (options.dropped && !shown) WaitForEnter();
     return status;
 }

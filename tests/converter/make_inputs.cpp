@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
     }
     namespace fs = std::filesystem;
     const fs::path root = argv[1];
-    for (const char* folder : {"game", "loose", "models/monsters/big", "hostile"}) fs::create_directories(root / folder);
+    for (const char* folder : {"game", "loose", "models/monsters/big", "hostile", "pictures"}) fs::create_directories(root / folder);
     bool ok = true;
     const auto write = [&ok, &root](const std::string& name, const std::vector<uint8_t>& bytes) {
         ok &= mdlwriter::WriteFile((root / name).string(), bytes);
@@ -71,6 +71,12 @@ int main(int argc, char** argv) {
     write("models/top.mdl", Figure(5).Bytes());
     write("models/monsters/big/shambler.MDL", Figure(6).Bytes());
     write("models/monsters/notes.txt", Text("not a model"));
+
+    // Files that give no picture: another format's model under the same
+    // extension, and a model cut short.
+    write("pictures/foreign.mdl", Text(std::string("IDST\x0a\0\0\0", 8) + " another format's model"));
+    const std::vector<uint8_t> whole = Figure(8).Bytes();
+    write("pictures/cut.mdl", std::vector<uint8_t>(whole.begin(), whole.begin() + long(whole.size() / 2)));
 
     // Damaged or hostile archives: each refused whole.
     const Pak good = [] {

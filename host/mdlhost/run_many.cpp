@@ -1,0 +1,172 @@
+// Several models (files, folders of them, archives): each converted in
+// turn, whatever befalls the others, with a progress line, then summed up.
+#include <iostream>
+#include <optional>
+#include <random>
+#include <string_view>
+
+#include "pak_reader.h"
+#include "reports.h"
+#include "runs.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// What became of every model, counted; the counts give the exit status.
+class Summary {
+public:
+    void Add(Result result) {
+        ++(result.outcome == Outcome::Converted ? converted : result.outcome == Outcome::Refused ? refused : failed);
+        results.push_back(std::move(result));
+    }
+    int ExitStatus() const { return refused + failed == 0 ? 0 : 1; }
+    const std::vector<Result>& Results() const { return results; }
+    void Print(std::ostream& out) const {
+        out << converted << " converted, " << refused << " refused, " << failed << " failed\n";
+        for (const Result& result : results) {
+            if (result.outcome == Outcome::Refused) out << "refused " << result.shown << ": " << result.reason << "\n";
+            if (result.outcome == Outcome::Failed) out << "failed " << result.shown << ": " << result.reason << "\n";
+        }
+    }
+
+private:
+    size_t converted = 0;
+    size_t refused = 0;
+    size_t failed = 0;
+    std::vector<Result> results;
+};
+
+// Dumps as one JSON array, written as they come; each dump may end its text
+// with a newline or not.
+class JsonArray {
+public:
+    explicit JsonArray(std::ostream& out_) : out(out_) { out << "["; }
+    void Add(std::string_view value) {
+        while (!value.empty() && value.back() == '\n') value.remove_suffix(1);
+        out << (empty ? "\n" : ",\n") << value;
+        empty = false;
+    }
+    void Close() { out << "\n]\n" << std::flush; }
+
+private:
+    std::ostream& out;
+    bool empty = true;
+};
+
+// An archive entry as a file of its own for the plug-in, removed afterwards.
+class TemporaryModel {
+public:
+    TemporaryModel(const PakArchive& archive, const PakEntry& entry, std::string& error) {
+        std::vector<uint8_t> bytes;
+        if (!archive.Read(entry, bytes, error)) return;
+        std::error_code failure;
+        const fs::path folder = fs::temp_directory_path(failure);
+        if (failure) {
+            error = "no temporary folder: " + failure.message();
+            return;
+        }
+        std::random_device random;
+        const fs::path name = "mdlhost-" + std::to_string(random()) + "-" + std::to_string(random()) + ".mdl";
+        ExportMessages messages;
+        OutputFile file(OutputFolder(folder, messages), name);
+        file.Write(bytes.data(), bytes.size());
+        if (!file.Commit()) {
+            error = messages.failure;
+            return;
+        }
+        path = folder / name;
+    }
+    ~TemporaryModel() {
+        std::error_code ignored;
+        if (!path.empty()) fs::remove(path, ignored);
+    }
+    TemporaryModel(const TemporaryModel&) = delete;
+    TemporaryModel& operator=(const TemporaryModel&) = delete;
+
+    const fs::path& Path() const { return path; }
+
+private:
+    fs::path path;
+};
+
+Result Convert(ConverterHost& host, const ModelSource& source, const fs::path& output, const Options& options,
+               std::string* json, Gallery* gallery) {
+    const GalleryName name = NameOf(source);
+    std::string error;
+    std::unique_ptr<TemporaryModel> copy;
+    if (source.archive != nullptr) {
+        copy = std::make_unique<TemporaryModel>(*source.archive, source.archive->Entries()[source.entry], error);
+        if (!error.empty()) return Ended(name, Outcome::Failed, error);
+    }
+    const std::unique_ptr<Imported> imported = Imported::Run(host, copy ? copy->Path() : source.file, source.shown, error);
+    if (!imported) return Ended(name, Outcome::Failed, error);
+    const ReceivedModel& model = imported->Model();
+    if (json != nullptr) *json = JsonDump(model);
+    if (!model.Succeeded()) return Ended(name, Outcome::Refused, BoxTexts(model));
+    if (options.exportDir.empty()) return Ended(name, Outcome::Converted, {});
+
+    ExportMessages messages;
+    const Result result = ExportModel(model, name, output, options, gallery, messages);
+    if (result.outcome == Outcome::Converted) PrintMessages(messages, true);  // notes, such as a model without a mesh
+    return result;
+}
+
+// A line on the terminal that the next one overwrites.
+class Progress {
+public:
+    explicit Progress(size_t total_) : total(total_), shown(ErrorsGoToATerminal()) {}
+    ~Progress() { Clear(); }
+
+    void Show(size_t done, const std::string& name) {
+        if (!shown) return;
+        const std::string line = "[" + std::to_string(done + 1) + "/" + std::to_string(total) + "] " + name;
+        std::cerr << "\r" << line << std::string(width > line.size() ? width - line.size() : 0, ' ') << std::flush;
+        width = line.size();
+    }
+    void Clear() {
+        if (shown && width > 0) std::cerr << "\r" << std::string(width, ' ') << "\r" << std::flush;
+        width = 0;
+    }
+
+private:
+    size_t total;
+    bool shown;
+    size_t width = 0;
+};
+
+}  // namespace
+
+// Several models: each converted in turn, whatever befalls the others; the
+// dumps as one JSON array, or a summary; 0 when every model converted.
+int ConvertMany(ConverterHost& host, const Options& options, const std::vector<InputKind>& kinds) {
+    const Inputs inputs = Collect(options.files, kinds);
+    std::optional<Gallery> gallery;
+    if (options.gallery) gallery.emplace(fs::u8path(options.exportDir), GalleryInputs(options.files, kinds));
+    const std::vector<fs::path> folders =
+        ChooseOutputFolders(inputs.models, gallery ? std::vector<std::string>{GALLERY_PAGE, GALLERY_FILES}
+                                                   : std::vector<std::string>{});
+    Summary summary;
+    for (const Result& result : inputs.unreadable) summary.Add(result);
+    std::optional<JsonArray> dumps;
+    if (options.json) dumps.emplace(std::cout);
+    {
+        Progress progress(inputs.models.size());
+        for (size_t i = 0; i < inputs.models.size(); ++i) {
+            progress.Show(i, inputs.models[i].shown);
+            std::string json;  // none for a model that fails before its import
+            try {
+                summary.Add(Convert(host, inputs.models[i], folders[i], options, dumps ? &json : nullptr,
+                                    gallery ? &*gallery : nullptr));
+            } catch (const std::exception& failure) {
+                summary.Add(Ended(NameOf(inputs.models[i]), Outcome::Failed, failure.what()));
+            }
+            if (dumps && !json.empty()) dumps->Add(json);
+        }
+    }
+    if (dumps) dumps->Close();
+    std::ostream& out = options.json ? std::cerr : std::cout;
+    summary.Print(out);
+    if (gallery && !WriteGallery(*gallery, summary.Results(), options, out)) return 1;
+    return summary.ExitStatus();
+}

@@ -1,0 +1,44 @@
+// One model's picture, as a file manager's thumbnailer asks for it:
+// thumbnail.png as the export draws it, at the size asked, written whole to
+// the file named and nothing else. A model that gives no picture (one the
+// plug-in refuses, or without a mesh) leaves no file and exits 1 with the
+// reason; the plug-in's message boxes go to the host's window, never to the
+// screen.
+#include <iostream>
+#include <new>
+
+#include "runs.h"
+
+namespace fs = std::filesystem;
+
+int DrawOneThumbnail(ConverterHost& host, const Options& options) {
+    const std::string& file = options.files[0];
+    const auto none = [&](const std::string& reason) {
+        std::cerr << "mdlhost: no picture of " << file << ": " << reason << "\n";
+        return 1;
+    };
+    std::string error;
+    const std::unique_ptr<Imported> imported = Imported::Run(host, fs::u8path(file), file, error);
+    if (!imported) return none(error);
+    const ReceivedModel& model = imported->Model();
+    if (!model.Succeeded()) return none(BoxTexts(model));
+    ExportOptions exportOptions = options.exportOptions;
+    exportOptions.thumbnail = options.thumbnailSize;
+    if (!ExportsThumbnail(model, exportOptions)) return none("the model has no mesh");
+
+    const fs::path out = fs::u8path(options.thumbnailFile);
+    ExportMessages messages;
+    try {
+        const ExportMesh mesh(model, exportOptions.normals, false);
+        Pose rest;
+        mesh.Compute(0, rest);
+        const std::string png = ThumbnailPng(model, mesh, rest, exportOptions.thumbnail);
+        OutputFile picture(OutputFolder(out.has_parent_path() ? out.parent_path() : fs::path("."), messages),
+                           out.filename());
+        picture.Write(png.data(), png.size());
+        if (!picture.Commit()) return none(messages.failure);
+    } catch (const std::bad_alloc&) {
+        return none("not enough memory");
+    }
+    return 0;
+}

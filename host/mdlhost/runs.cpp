@@ -1,0 +1,75 @@
+#include "runs.h"
+
+#include <iostream>
+
+namespace fs = std::filesystem;
+
+// The export's notes and failure as mdlhost prints them, under its name.
+void PrintMessages(const ExportMessages& messages, bool imported) {
+    for (const std::string& note : messages.notes) std::cerr << "mdlhost: " << note << "\n";
+    if (!messages.Failed()) return;
+    std::cerr << "mdlhost: " << messages.failure << "\n";
+    if (imported) std::cerr << "mdlhost: the export is incomplete\n";
+}
+
+std::string BoxTexts(const ReceivedModel& model) {
+    std::string texts;
+    for (const MessageBoxSeen& box : model.messageBoxes) texts += (texts.empty() ? "" : " / ") + box.text;
+    return texts.empty() ? "the import failed" : texts;
+}
+
+// What became of a model, with where it came from.
+Result Ended(const GalleryName& name, Outcome outcome, std::string reason) {
+    return {name.full, outcome, std::move(reason), name.input, name.inside};
+}
+
+GalleryName NameOf(const ModelSource& source) {
+    return {source.argument, source.relative.generic_u8string(), source.shown};
+}
+
+// An imported model exported into its folder (output, under the export's;
+// empty for the export's own), and its card added to the gallery when there
+// is one: what became of it, the export's notes and failure in messages.
+Result ExportModel(const ReceivedModel& model, const GalleryName& name, const fs::path& output,
+                   const Options& options, Gallery* gallery, ExportMessages& messages) {
+    const fs::path root = fs::u8path(options.exportDir);
+    const bool exported =
+        ExportScene(model, OutputFolder(output.empty() ? root : root / output, messages), options.exportOptions) &&
+        (gallery == nullptr ||
+         gallery->AddModel(name, output, model, ExportsThumbnail(model, options.exportOptions), messages));
+    if (!model.Succeeded()) return Ended(name, Outcome::Refused, BoxTexts(model));
+    if (!exported) return Ended(name, Outcome::Failed, messages.failure);
+    return Ended(name, Outcome::Converted, {});
+}
+
+// What the gallery's models came from: each argument by its last name.
+std::vector<GalleryInput> GalleryInputs(const std::vector<std::string>& files, const std::vector<InputKind>& kinds) {
+    std::vector<GalleryInput> inputs;
+    for (size_t i = 0; i < files.size(); ++i)
+        inputs.push_back({files[i], ArgumentPath(files[i]).filename().u8string(),
+                          kinds[i] == InputKind::Model || kinds[i] == InputKind::Missing});
+    return inputs;
+}
+
+// The gallery's title: what was converted, by name.
+std::string GalleryTitle(const std::vector<std::string>& files) {
+    std::string title;
+    for (const std::string& file : files) title += (title.empty() ? "" : ", ") + ArgumentPath(file).filename().u8string();
+    return title;
+}
+
+// The gallery's page once every model is through, with those that did not
+// convert; where it went, or why it did not.
+bool WriteGallery(Gallery& gallery, const std::vector<Result>& results, const Options& options, std::ostream& out) {
+    for (const Result& result : results)
+        if (result.outcome != Outcome::Converted)
+            gallery.AddUnconverted({result.argument, result.inside, result.shown}, result.outcome == Outcome::Refused,
+                                   result.reason);
+    ExportMessages messages;
+    if (!gallery.Write(GalleryTitle(options.files), messages)) {
+        PrintMessages(messages, false);
+        return false;
+    }
+    out << "gallery: " << Shown(fs::u8path(options.exportDir) / GALLERY_PAGE) << "\n";
+    return true;
+}

@@ -1,0 +1,93 @@
+// What the converter's kinds of run share (one model reported whole, many
+// converted in turn, one model's picture): the options, one model's import,
+// its export with its card in the gallery, and the gallery's page.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "converter_host.h"
+#include "export_scene.h"
+#include "gallery.h"
+#include "inputs.h"
+
+struct Options {
+    std::vector<std::string> files;  // UTF-8, as given
+    bool json = false;
+    std::vector<std::string> refused;
+    std::string exportDir;  // UTF-8
+    ExportOptions exportOptions;
+    bool gallery = false;
+    bool dropped = false;  // files dropped on the program: converted as many, then it waits for Enter
+    bool open = false;     // opened from a desktop entry: as dropped, then the gallery shown in a browser
+    std::string thumbnailFile;  // the picture alone: where it goes (UTF-8), or empty
+    int thumbnailSize = THUMBNAIL_DEFAULT_SIZE;
+    std::string plugin;  // the module's path, UTF-8
+};
+
+// The export's notes and failure as mdlhost prints them, under its name.
+void PrintMessages(const ExportMessages& messages, bool imported);
+
+// The plug-in's message boxes, as the reason a model was refused.
+std::string BoxTexts(const ReceivedModel& model);
+
+// One import, as every kind of run makes it: the capture and the model built
+// from it, which points into the capture and so lives beside it.
+class Imported {
+public:
+    // Null, with the reason, when the file cannot be handed to the plug-in.
+    static std::unique_ptr<Imported> Run(ConverterHost& host, const std::filesystem::path& file, const std::string& shown,
+                                         std::string& error) {
+        const PluginPath pluginPath(file, error);
+        if (pluginPath.Get().empty()) return nullptr;
+        return std::unique_ptr<Imported>(new Imported(host.Import(pluginPath.Get()), shown));
+    }
+    Imported(const Imported&) = delete;
+    Imported& operator=(const Imported&) = delete;
+    const ReceivedModel& Model() const { return model; }
+
+private:
+    Imported(ImportCapture capture_, const std::string& shown) : capture(std::move(capture_)) {
+        capture.file = shown;
+        model = ReceiveModel(capture);
+    }
+
+    ImportCapture capture;
+    ReceivedModel model;
+};
+
+// What became of a model, with where it came from.
+Result Ended(const GalleryName& name, Outcome outcome, std::string reason);
+
+// A model as the gallery names it: by its path inside its input.
+GalleryName NameOf(const ModelSource& source);
+
+// An imported model exported into its folder (output, under the export's;
+// empty for the export's own), and its card added to the gallery when there
+// is one: what became of it, the export's notes and failure in messages.
+Result ExportModel(const ReceivedModel& model, const GalleryName& name, const std::filesystem::path& output,
+                   const Options& options, Gallery* gallery, ExportMessages& messages);
+
+// What the gallery's models came from: each argument by its last name.
+std::vector<GalleryInput> GalleryInputs(const std::vector<std::string>& files, const std::vector<InputKind>& kinds);
+
+// The gallery's title: what was converted, by name.
+std::string GalleryTitle(const std::vector<std::string>& files);
+
+// The gallery's page once every model is through, with those that did not
+// convert; where it went, or why it did not.
+bool WriteGallery(Gallery& gallery, const std::vector<Result>& results, const Options& options, std::ostream& out);
+
+// One model, reported whole: the plug-in's answers, the report or the dump.
+int ConvertOne(ConverterHost& host, const std::string& file, const PluginIdentity& plugin, const Options& options);
+
+// Several models: each converted in turn, whatever befalls the others; the
+// dumps as one JSON array, or a summary; 0 when every model converted.
+int ConvertMany(ConverterHost& host, const Options& options, const std::vector<InputKind>& kinds);
+
+// One model's picture alone, into options.thumbnailFile: 0 when written, 1
+// with the reason when the model gives none.
+int DrawOneThumbnail(ConverterHost& host, const Options& options);
