@@ -62,3 +62,47 @@ if(MDL_BENCH)
   target_compile_definitions(import_bench PRIVATE MDL_SAMPLE_PATH="${MDL_SAMPLE}")
   target_link_libraries(import_bench PRIVATE mdlcore user32 sceneexport benchmark::benchmark)
 endif()
+
+# The install (cmake --install build/linux --prefix P) and the Debian package
+# (cpack, which scripts/package.sh runs): the program, the plug-in and the
+# libraries it loads in a folder of their own that the program finds from
+# where it lies, the sample, the MIME type of Quake models, the thumbnailer
+# and the Open With entry, and the manual page.
+include(GNUInstallDirs)
+set(MDL_PRIVATE_LIBDIR lib/mdlhost)
+set_target_properties(mdlhost PROPERTIES INSTALL_RPATH "$ORIGIN/../${MDL_PRIVATE_LIBDIR}")
+set_target_properties(mdlimport user32 Tovra_Main PROPERTIES INSTALL_RPATH "$ORIGIN")
+install(TARGETS mdlhost RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS mdlimport user32 Tovra_Main LIBRARY DESTINATION ${MDL_PRIVATE_LIBDIR} NAMELINK_SKIP)
+install(FILES ${MDL_SAMPLE} DESTINATION ${CMAKE_INSTALL_DATADIR}/mdlhost)
+install(FILES packaging/linux/mdlhost-quake-model.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
+        RENAME mdlhost.xml)
+install(FILES packaging/linux/mdlhost.thumbnailer DESTINATION ${CMAKE_INSTALL_DATADIR}/thumbnailers)
+install(FILES packaging/linux/mdlhost.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# Compressed, as Debian keeps manual pages.
+configure_file(packaging/linux/mdlhost.1.in ${CMAKE_BINARY_DIR}/man/mdlhost.1 @ONLY)
+file(ARCHIVE_CREATE OUTPUT ${CMAKE_BINARY_DIR}/man/mdlhost.1.gz PATHS ${CMAKE_BINARY_DIR}/man/mdlhost.1 FORMAT raw
+     COMPRESSION GZip COMPRESSION_LEVEL 9 MTIME 0)
+install(FILES ${CMAKE_BINARY_DIR}/man/mdlhost.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME mdlhost)
+set(CPACK_PACKAGE_VENDOR "The mdlhost developers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Quake model importer and converter to glTF and OBJ, with a gallery")
+set(CPACK_PACKAGE_DESCRIPTION "mdlhost imports Quake alias models (.mdl) through the import plug-in, reports \
+what the host received, and converts models, folders and .pak archives to glTF and OBJ, with a thumbnail of \
+each and a gallery page that a browser opens from disk. File managers show Quake models as pictures, and \
+Open With converts them.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE i386)
+set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The mdlhost developers <mdlhost@invalid>")
+# The dependencies read off the binaries; the private libraries are the package's own.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/bin)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, shared-mime-info")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "tumbler")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
+include(CPack)

@@ -3,10 +3,11 @@
 # Usage: scripts/setup.sh run|test|bench|package|docs|blender   (run: what the
 # reference host needs; test: everything the builds and tests need, Windows
 # and Wine included, the viewer the exports are opened in and the browser
-# the gallery is tested in; bench: the benchmark and the peer importer it
-# compares with; package: the Windows build of the release archive; docs:
-# the renderer and the browser for the README's pictures; blender: Blender
-# for the export's import check). Every mode also installs the npm packages
+# the gallery is tested in, the desktop's thumbnail service and the Debian
+# package's tools; bench: the benchmark and the peer importer it compares
+# with; package: the Windows build of the release archive and the Debian
+# package; docs: the renderer and the browser for the README's pictures;
+# blender: Blender for the export's import check). Every mode also installs the npm packages
 # of the lockfile, the gallery's viewer among them, which the build needs.
 #
 # Packages go in groups, by what they serve, one apt transaction each, so
@@ -26,12 +27,17 @@ viewers_group=(xvfb f3d chromium)
 sanitizers_group=(clang-14 libclang-rt-14-dev)
 bench_group=(libbenchmark-dev:i386 libassimp-dev g++ time)
 blender_group=(blender python3-numpy)
+# A real thumbnail service on a private session bus, GIO's view of a file's
+# type, and the checkers of the desktop entries and the manual page.
+desktop_group=(tumbler dbus libglib2.0-bin shared-mime-info desktop-file-utils groff-base)
+# The Debian package: its dependencies read off the binaries.
+debian_group=(dpkg-dev file fakeroot)
 
 case "$mode" in
   run) groups=(build) ;;
-  test) groups=(build windows wine viewers sanitizers) ;;
+  test) groups=(build windows wine viewers sanitizers desktop debian) ;;
   bench) groups=(build bench) ;;
-  package) groups=(build windows) ;;
+  package) groups=(build windows debian) ;;
   docs) groups=(build viewers) ;;
   blender) groups=(build blender) ;;
   *) echo "usage: $0 run|test|bench|package|docs|blender" >&2; exit 2 ;;

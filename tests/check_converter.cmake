@@ -205,8 +205,14 @@ endforeach()
 convert(0 --thumbnail ../out/pictures/1.png loose/1.mdl)
 same_files(${WORK}/out/pictures/1.png ${WORK}/out/one-gallery/thumbnail.png
            "--thumbnail's default size is not the export's")
+# A file that is there already, as a thumbnailer makes one: the picture goes
+# into it, since its maker reads it through a handle of its own.
+file(WRITE ${WORK}/out/pictures/made-by-the-caller.png "")
+convert(0 --thumbnail ../out/pictures/made-by-the-caller.png loose/1.mdl)
+same_files(${WORK}/out/pictures/made-by-the-caller.png ${WORK}/out/pictures/1.png
+           "--thumbnail into a file that was there is not the picture")
 file(GLOB written RELATIVE ${WORK}/out/pictures ${WORK}/out/pictures/*)
-if(NOT written STREQUAL "1-1.png;1-1024.png;1-128.png;1.png")
+if(NOT written STREQUAL "1-1.png;1-1024.png;1-128.png;1.png;made-by-the-caller.png")
   message(FATAL_ERROR "--thumbnail wrote ${written}")
 endif()
 file(MAKE_DIRECTORY ${WORK}/out/no-pictures/in-the-way.png)

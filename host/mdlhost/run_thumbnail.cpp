@@ -1,15 +1,37 @@
 // One model's picture, as a file manager's thumbnailer asks for it:
 // thumbnail.png as the export draws it, at the size asked, written whole to
-// the file named and nothing else. A model that gives no picture (one the
+// the file named (under a partial name, renamed when whole) and nothing else. A model that gives no picture (one the
 // plug-in refuses, or without a mesh) leaves no file and exits 1 with the
 // reason; the plug-in's message boxes go to the host's window, never to the
 // screen.
+#include <fstream>
 #include <iostream>
 #include <new>
 
 #include "runs.h"
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// A file already there is a thumbnailer's temporary, which its caller made
+// and reads through a handle of its own: a new file renamed over it would go
+// unseen (tumbler reads nothing). So the picture, encoded whole beforehand,
+// goes into that file; one that cannot be written whole is removed.
+bool WriteInPlace(const fs::path& out, const std::string& png) {
+    {
+        std::ofstream file(out, std::ios::binary | std::ios::trunc);
+        if (file.write(png.data(), std::streamsize(png.size())) && file.flush()) {
+            file.close();
+            if (file) return true;
+        }
+    }
+    std::error_code ignored;
+    fs::remove(out, ignored);
+    return false;
+}
+
+}  // namespace
 
 int DrawOneThumbnail(ConverterHost& host, const Options& options) {
     const std::string& file = options.files[0];
@@ -33,6 +55,8 @@ int DrawOneThumbnail(ConverterHost& host, const Options& options) {
         Pose rest;
         mesh.Compute(0, rest);
         const std::string png = ThumbnailPng(model, mesh, rest, exportOptions.thumbnail);
+        std::error_code unknown;
+        if (fs::is_regular_file(out, unknown)) return WriteInPlace(out, png) ? 0 : none("cannot write " + Shown(out));
         OutputFile picture(OutputFolder(out.has_parent_path() ? out.parent_path() : fs::path("."), messages),
                            out.filename());
         picture.Write(png.data(), png.size());
