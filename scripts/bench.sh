@@ -4,7 +4,8 @@
 # memory, and the time per frame and per vertex (every time the median of five
 # runs); then what mdlhost's --export adds for the medium and large models,
 # and the GLB's size with and without normals. Extra arguments go to the
-# benchmark (for example --benchmark_repetitions=9).
+# benchmark (for example --benchmark_repetitions=9). Then the picture alone,
+# as a file manager's thumbnailer asks for it, against f3d drawing the GLB.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh bench
@@ -55,6 +56,34 @@ for model in small round medium large; do
         ek / 1024, ws, es / (ps + ws), (ek - pk) / 1024, g / 1048576, f / 1048576, t, (es > 0 ? t / 10 / es : 0),
         (es > 0 ? (es - fs) / es * 100 : 0) }'
 done
+
+# The picture alone, as a file manager's thumbnailer runs it (a fresh
+# mdlhost --thumbnail for each, start-up included), against f3d, the viewer
+# a user would pick instead, drawing the same model's GLB to a PNG of the
+# same size on a virtual display: the median of five runs of each.
+echo
+displayfile=$(mktemp)
+Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$displayfile" >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill $xvfb 2>/dev/null || true; rm -f "$displayfile"' EXIT
+for _ in $(seq 100); do [ -s "$displayfile" ] && break; sleep 0.1; done
+median() { sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
+seconds() { /usr/bin/time -f '%e' "$@" 2>&1 >/dev/null | tail -n 1; }
+printf '%-8s %13s %7s %7s\n' model "thumbnail s" "f3d s" share
+for model in small round medium large; do
+  rm -rf "$work/picture"
+  build/linux/bin/mdlhost "$work/models/$model.mdl" --export "$work/picture" --export-thumbnail 0 >/dev/null
+  ours=$(for _ in 1 2 3 4 5; do
+    seconds build/linux/bin/mdlhost --thumbnail "$work/picture.png" --thumbnail-size 256 "$work/models/$model.mdl"
+  done | median)
+  theirs=$(for _ in 1 2 3 4 5; do
+    DISPLAY=":$(cat "$displayfile")" seconds f3d "$work/picture/model.glb" --output="$work/f3d.png" \
+      --resolution=256,256 --no-background
+  done | median)
+  awk -v m="$model" -v o="$ours" -v t="$theirs" \
+    'BEGIN { printf "%-8s %13.2f %7.2f %7.2f\n", m, o, t, (t > 0 ? o / t : 0) }'
+done
+kill $xvfb 2>/dev/null || true
 
 # Many models in one run: an archive of the generated models and 20 copies of
 # the small one, against the sum of their conversions one run each. Each run

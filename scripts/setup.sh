@@ -4,11 +4,12 @@
 # reference host needs; test: everything the builds and tests need, Windows
 # and Wine included, the viewer the exports are opened in and the browser
 # the gallery is tested in, the desktop's thumbnail service and the Debian
-# package's tools; bench: the benchmark and the peer importer it compares
-# with; package: the Windows build of the release archive and the Debian
-# package; docs: the renderer and the browser for the README's pictures;
-# blender: Blender for the export's import check). Every mode also installs the npm packages
-# of the lockfile, the gallery's viewer among them, which the build needs.
+# package's tools; bench: the benchmark, the peer importer it compares with
+# and the viewer its pictures are timed against; package: the Windows build
+# of the release archive and the Debian package; docs: the renderer and the
+# browser for the README's pictures; blender: Blender for the export's
+# import check). Every mode also installs the npm packages of the lockfile,
+# the gallery's viewer among them, which the build needs.
 #
 # Packages go in groups, by what they serve, one apt transaction each, so
 # that one that cannot be had keeps out only its own group. A group that
@@ -36,7 +37,7 @@ debian_group=(dpkg-dev file fakeroot)
 case "$mode" in
   run) groups=(build) ;;
   test) groups=(build windows wine viewers sanitizers desktop debian) ;;
-  bench) groups=(build bench) ;;
+  bench) groups=(build bench viewers) ;;
   package) groups=(build windows debian) ;;
   docs) groups=(build viewers) ;;
   blender) groups=(build blender) ;;
