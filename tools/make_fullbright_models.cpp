@@ -111,8 +111,8 @@ Model Torch() {
     return Make(shape, 4, "burn");
 }
 
-// A bolt lying along the file's forward axis... drawn upright here: a spindle
-// of blue-white fullbright texels with a hot white core band.
+// A glowing bolt, standing: a spindle of blue-white fullbright texels with a
+// hot white band round its middle.
 Model Shot() {
     Turned shape;
     shape.height = 40;
