@@ -30,7 +30,7 @@ bench_group=(libbenchmark-dev:i386 libassimp-dev g++ time)
 blender_group=(blender python3-numpy)
 # A real thumbnail service on a private session bus, GIO's view of a file's
 # type, and the checkers of the desktop entries and the manual page.
-desktop_group=(tumbler dbus libglib2.0-bin shared-mime-info desktop-file-utils groff-base)
+desktop_group=(tumbler dbus libglib2.0-bin shared-mime-info desktop-file-utils libxml2-utils groff-base)
 # The Debian package: its dependencies read off the binaries.
 debian_group=(dpkg-dev file fakeroot)
 
