@@ -11,24 +11,24 @@ make_system() {
   command -v debootstrap >/dev/null || {
     apt-get update -qq || true
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq debootstrap >/dev/null 2>&1 \
-      || { echo "$(basename "$0"): debootstrap cannot be installed" >&2; exit 1; }
+      || { echo "$(basename "$0" .sh): debootstrap cannot be installed" >&2; exit 1; }
   }
 
   unmount_system
   # Never remove a folder that still has the machine's own mounted inside.
   if awk -v d="$dir/" 'index($2, d) == 1 { found = 1 } END { exit !found }' /proc/mounts; then
-    echo "$(basename "$0"): $dir still has mounts inside" >&2
+    echo "$(basename "$0" .sh): $dir still has mounts inside" >&2
     exit 1
   fi
   rm -rf "$dir"
 
   codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
   mirror=$(apt-get indextargets --format '$(REPO_URI) $(RELEASE)' | awk -v c="$codename" '$2 == c { print $1; exit }')
-  echo "$(basename "$0"): debootstrap $codename from $mirror into $dir"
+  echo "$(basename "$0" .sh): debootstrap $codename from $mirror into $dir"
   start=$(date +%s)
   debootstrap --variant=minbase "$codename" "$dir" "$mirror" >"$dir.debootstrap.log" 2>&1 \
-    || { echo "$(basename "$0"): debootstrap failed, see $dir.debootstrap.log" >&2; exit 1; }
-  echo "$(basename "$0"): debootstrap took $(( $(date +%s) - start )) s"
+    || { echo "$(basename "$0" .sh): debootstrap failed, see $dir.debootstrap.log" >&2; exit 1; }
+  echo "$(basename "$0" .sh): debootstrap took $(( $(date +%s) - start )) s"
 
   # What a new machine here comes with: the apt sources (and their keys), name
   # resolution, the certificate authorities and npm's settings.

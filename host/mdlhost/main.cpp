@@ -175,10 +175,9 @@ int ConverterMain(const std::vector<std::string>& arguments) {
     if (const std::optional<int> status = ParseOptions(dropped ? *dropped : arguments, options)) return *status;
     if (dropped) options.dropped = true;
     const int status = Run(options);
+    const bool shown = options.open && ShowGallery(options);
     // The window closes with the program: it stays while there is something
-    // to read, which a gallery shown in the browser is not.
-    const bool shown = options.open && status == 0 && ShowGallery(options);
-    if (options.open && status != 0) ShowGallery(options);
-    if (options.dropped && !shown) WaitForEnter();
+    // to read, a failure or a gallery that no browser showed.
+    if (options.dropped && (status != 0 || !shown)) WaitForEnter();
     return status;
 }

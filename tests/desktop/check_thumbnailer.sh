@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Quake models as a file manager sees them, through a real thumbnail
-# service: the tree installed into a prefix of its own, whose share comes
-# first in XDG_DATA_DIRS, and Debian's tumbler on a private session bus.
-# Each file's type is what GIO says; tumbler is asked over D-Bus for the
-# normal and large flavours, as a file manager asks, and must write a 128
-# and a 256 pixel picture of each model, with its URI, and none of a model
-# the plug-in refuses, of another format's .mdl or of a cut-short one; and
-# it must still be running afterwards.
+# service: the tree installed into a prefix of its own (each file where it
+# belongs, the binaries finding each other and not the build tree), whose
+# share comes first in XDG_DATA_DIRS, and Debian's tumbler on a private
+# session bus. Each file's type is what GIO says; tumbler is asked over
+# D-Bus for the normal and large flavours, as a file manager asks, and must
+# write a 128 and a 256 pixel picture of each model, with its URI, and none
+# of a model the plug-in refuses, of another format's .mdl or of a cut-short
+# one; and it must still be running afterwards.
 # Usage: check_thumbnailer.sh BUILD_TREE MAKE_FULLBRIGHT_MODELS SAMPLE WORK
 set -uo pipefail
 build=$1 make_models=$2 sample=$3 work=$4
@@ -18,6 +19,22 @@ done
 rm -rf "$work"
 mkdir -p "$work/models" "$work/home" "$work/cache" "$work/data"
 cmake --install "$build" --prefix "$work/prefix" >/dev/null || { echo "FAILED: the install"; exit 1; }
+failures=0
+fail() { echo "FAILED $*"; failures=$((failures + 1)); }
+
+# The install: the GNU directories, the plug-in and the libraries it loads
+# in a folder of the program's own, each binary finding the others from
+# where it lies and never in the build tree.
+installed=$(cd "$work/prefix" && find . -type f -printf '%P\n' | sort | tr '\n' ' ')
+expected="bin/mdlhost lib/mdlhost/libTovra_Main.so lib/mdlhost/libmdlimport.so lib/mdlhost/libuser32.so \
+share/applications/mdlhost.desktop share/man/man1/mdlhost.1.gz share/mdlhost/column.mdl \
+share/mime/packages/mdlhost.xml share/thumbnailers/mdlhost.thumbnailer "
+[ "$installed" = "$expected" ] || fail "the install holds $installed"
+for binary in bin/mdlhost lib/mdlhost/libTovra_Main.so lib/mdlhost/libmdlimport.so lib/mdlhost/libuser32.so; do
+  runpath=$(readelf -d "$work/prefix/$binary" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]/\1/p')
+  case "$binary" in bin/*) wanted='$ORIGIN/../lib/mdlhost' ;; *) wanted='$ORIGIN' ;; esac
+  [ "$runpath" = "$wanted" ] || fail "$binary runs with the path '$runpath'"
+done
 update-mime-database "$work/prefix/share/mime" 2>/dev/null
 cp "$sample" "$work/models/column.mdl"
 "$make_models" "$work/models"
@@ -30,9 +47,6 @@ unpictured=(not-a-model foreign cut)
 export HOME=$work/home XDG_CACHE_HOME=$work/cache XDG_DATA_HOME=$work/data
 export XDG_DATA_DIRS=$work/prefix/share:/usr/local/share:/usr/share
 export PATH=$work/prefix/bin:$PATH
-
-failures=0
-fail() { echo "FAILED $*"; failures=$((failures + 1)); }
 
 # The type a file manager gets: every .mdl is a Quake model by its name.
 for name in "${pictured[@]}" "${unpictured[@]}"; do
