@@ -256,6 +256,37 @@ TEST(Thumbnail, FarSurfacesShowWholeBesideNearOnes) {
     }
 }
 
+// Two copies of one quad at the same place, one red and one blue, its
+// triangles in the order given (indices into the red quad's two, then the
+// blue's); drawn lists the triangles kept.
+Model TwoCopies(const std::array<size_t, 4>& order, const std::vector<size_t>& drawn = {0, 1, 2, 3}) {
+    Model model = Empty(2, 1, {RED, BLUE});
+    const std::array<std::array<uint8_t, 3>, 4> corners = {{{32, 16, 64}, {32, 48, 64}, {32, 48, 0}, {32, 16, 0}}};
+    AddQuad(model, corners, {{{0, 0}, {0, 0}, {0, 0}, {0, 0}}});
+    AddQuad(model, corners, {{{1, 0}, {1, 0}, {1, 0}, {1, 0}}});
+    const std::vector<mdlwriter::Triangle> triangles = model.triangles;
+    model.triangles.clear();
+    for (const size_t t : order)
+        if (std::find(drawn.begin(), drawn.end(), t) != drawn.end()) model.triangles.push_back(triangles[t]);
+    return model;
+}
+
+// Faces that lie on one another are equally near everywhere: one of them
+// shows whole, the same one whatever their order in the file.
+TEST(Thumbnail, FacesOnOneAnotherShowOneOfThemWhateverTheirOrder) {
+    const Picture redAlone(TwoCopies({0, 1, 2, 3}, {0, 1}), 100);
+    const Picture blueAlone(TwoCopies({0, 1, 2, 3}, {2, 3}), 100);
+    ASSERT_GT(redAlone.Count(RED, {RED, BLUE}), 1000u);
+    ASSERT_GT(blueAlone.Count(BLUE, {RED, BLUE}), 1000u);
+    const std::array<size_t, 4> orders[] = {{0, 1, 2, 3}, {2, 3, 0, 1}, {0, 2, 1, 3}, {3, 1, 2, 0}};
+    const Picture first(TwoCopies(orders[0]), 100);
+    EXPECT_TRUE(first.rgba == redAlone.rgba || first.rgba == blueAlone.rgba) << "the copies' colours mixed";
+    for (const auto& order : orders) {
+        SCOPED_TRACE(::testing::PrintToString(order));
+        EXPECT_TRUE(Picture(TwoCopies(order), 100).rgba == first.rgba);
+    }
+}
+
 TEST(Thumbnail, IsWrittenBesideTheModelAtTheSizeAsked) {
     struct Case {
         const char* name;

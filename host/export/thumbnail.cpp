@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "fullbright.h"
@@ -470,6 +471,7 @@ public:
         Light(mesh, rest, drawn);
         for (const ExportFace& face : mesh.faces)
             if (drawn[face[0].vertex] && drawn[face[1].vertex] && drawn[face[2].vertex]) Add(mesh, face);
+        DropCoincident();
     }
 
     std::vector<Projected> projected;
@@ -574,6 +576,39 @@ private:
             t.area = -t.area;
         }
         triangles.push_back(t);
+    }
+
+    // Of faces that lie on one another, corner for corner, only the one that
+    // wins their ties can show: they are equally near at every sample they
+    // cover, and they cover the same samples. A face modelled on both sides
+    // is two such, and so is every face of a model whose vertices come in
+    // copies; drawing the rest would only lose to it.
+    void DropCoincident() {
+        const auto key = [this](const Triangle& t) {
+            std::array<int64_t, 9> k;
+            for (size_t i = 0; i < 3; ++i) {
+                const Projected& p = projected[t.vertex[i]];
+                k[i * 3] = p.sx;
+                k[i * 3 + 1] = p.sy;
+                std::memcpy(&k[i * 3 + 2], &p.nearness, sizeof(double));
+            }
+            return k;
+        };
+        std::vector<std::pair<std::array<int64_t, 9>, uint32_t>> order(triangles.size());
+        for (size_t f = 0; f < triangles.size(); ++f) order[f] = {key(triangles[f]), uint32_t(f)};
+        std::sort(order.begin(), order.end());
+        std::vector<bool> kept(triangles.size(), false);
+        for (size_t i = 0; i < order.size();) {
+            size_t winner = order[i].second, j = i + 1;
+            for (; j < order.size() && order[j].first == order[i].first; ++j)
+                if (triangles[winner] < triangles[order[j].second]) winner = order[j].second;
+            kept[winner] = true;
+            i = j;
+        }
+        size_t count = 0;
+        for (size_t f = 0; f < triangles.size(); ++f)
+            if (kept[f]) triangles[count++] = triangles[f];
+        triangles.resize(count);
     }
 
     const Vector toEye = Normalised(EYE_DIRECTION);
