@@ -171,6 +171,48 @@ TEST(Normals, SharedByEveryVertexOfAPointUnitAndFollowingEveryFrame) {
     }
 }
 
+// Two faces at right angles, a corner of each at one place in the first
+// frame and apart in the second: in neither are they one point, so each
+// corner keeps its own face's normal.
+TEST(Normals, VerticesTogetherInOnePoseOnlyKeepTheirOwnFaces) {
+    Model model;
+    model.skinwidth = model.skinheight = 8;
+    model.skins.push_back({0, std::vector<uint8_t>(64, 7)});
+    const std::array<std::array<uint8_t, 3>, 6> rest = {
+        {{10, 10, 10}, {10, 40, 10}, {10, 10, 40}, {10, 10, 10}, {40, 10, 10}, {40, 10, 40}}};
+    for (int f = 0; f < 2; ++f) {
+        mdlwriter::Frame frame;
+        frame.name = mdlwriter::Frame::Name("part" + std::to_string(f + 1));
+        for (size_t v = 0; v < rest.size(); ++v) {
+            frame.vertices.push_back({{rest[v][0], rest[v][1], rest[v][2]}, 0});
+            model.texCoords.push_back({0, 0, 0});
+        }
+        frame.vertices[3].v[0] = uint8_t(f == 0 ? 10 : 14);
+        model.frames.push_back(frame);
+    }
+    model.texCoords.resize(rest.size());
+    model.triangles = {{1, {0, 1, 2}}, {1, {3, 4, 5}}};
+    const ReadBack out(model);
+    ASSERT_TRUE(out.loaded);
+    ASSERT_EQ(out.positions.size(), 3u);
+    for (size_t pose = 0; pose < out.positions.size(); ++pose) {
+        const Vectors& p = out.positions[pose];
+        for (size_t t = 0; t < out.indices.size(); t += 3) {
+            const auto& a = p[out.indices[t]];
+            const auto& b = p[out.indices[t + 1]];
+            const auto& c = p[out.indices[t + 2]];
+            const std::array<double, 3> u{b[0] - a[0], b[1] - a[1], b[2] - a[2]};
+            const std::array<double, 3> w{c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+            std::array<double, 3> face{u[1] * w[2] - u[2] * w[1], u[2] * w[0] - u[0] * w[2], u[0] * w[1] - u[1] * w[0]};
+            const double length = std::sqrt(face[0] * face[0] + face[1] * face[1] + face[2] * face[2]);
+            for (double& axis : face) axis /= length;
+            for (size_t k = 0; k < 3; ++k)
+                EXPECT_NEAR(Dot(out.normalsPerPose[pose][out.indices[t + k]], face), 1.0, 1e-6)
+                    << "pose " << pose << " triangle " << t / 3 << " corner " << k;
+        }
+    }
+}
+
 TEST(Normals, OnlyWhenAskedForInBothFiles) {
     for (const bool wanted : {true, false}) {
         const ReadBack out(Limb(), wanted);

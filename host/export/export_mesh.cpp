@@ -62,7 +62,7 @@ ExportMesh::ExportMesh(const ReceivedModel& model, bool withNormals, bool withSk
         animations.push_back({k, animation.name, poses.size(), animation.frames});
         for (size_t f = 0; f < animation.frames; ++f) poses.push_back(animation.Frame(f));
     }
-    if (withNormals) normals = std::make_unique<SmoothNormals>(vertexCount, poses);
+    if (withNormals) normals = std::make_unique<SmoothNormals>(vertexCount, poses, faces);
 }
 
 void ExportMesh::Positions(size_t k, std::vector<Vec3>& positions) const {
@@ -73,5 +73,5 @@ void ExportMesh::Positions(size_t k, std::vector<Vec3>& positions) const {
 
 void ExportMesh::Compute(size_t k, Pose& pose) const {
     Positions(k, pose.positions);
-    if (normals) normals->Of(pose.positions.data(), faces, pose.sums, pose.normals);
+    if (normals) normals->Of(pose.positions.data(), pose.scratch, pose.normals);
 }

@@ -39,7 +39,7 @@ struct ExportAnimation {
 struct Pose {
     std::vector<Vec3> positions;
     std::vector<Vec3> normals;  // when the mesh has normals
-    NormalSums sums;            // scratch
+    NormalSums scratch;
 };
 
 struct ExportMesh {

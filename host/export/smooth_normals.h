@@ -13,36 +13,37 @@
 #include "export_axes.h"
 #include "records/host_records.h"
 
-// Per point sums of face normals: scratch, reused from pose to pose.
-using NormalSums = std::vector<std::array<double, 3>>;
+// Scratch of one pose, reused from pose to pose: three doubles per point.
+struct NormalSums {
+    std::vector<double> positions;
+    std::vector<double> sums;
+};
 
 class SmoothNormals {
 public:
     // Finds the points once, over every pose (vertexCount positions each, in
-    // host axes).
-    SmoothNormals(size_t vertexCount, const std::vector<const _VEC3*>& poses);
+    // host axes), and which points each face's corners are.
+    template <typename Faces>
+    SmoothNormals(size_t vertexCount, const std::vector<const _VEC3*>& poses, const Faces& faces);
 
     // One unit normal per vertex for positions in the export's axes: the
     // area-weighted sum of the normals of the faces at the vertex's point,
     // each face three vertices wound as the export winds them. +Y where the
     // faces have no area or the sum is not finite.
-    template <typename Faces>
-    void Of(const Vec3* positions, const Faces& faces, NormalSums& sums, std::vector<Vec3>& normals) const;
+    void Of(const Vec3* positions, NormalSums& scratch, std::vector<Vec3>& normals) const;
 
 private:
-    void AddFace(const Vec3& a, const Vec3& b, const Vec3& c, const uint32_t corners[3], NormalSums& sums) const;
-    void Normalise(const NormalSums& sums, std::vector<Vec3>& normals) const;
+    void FindPoints(size_t vertexCount, const std::vector<const _VEC3*>& poses);
 
-    std::vector<uint32_t> points;
-    uint32_t pointCount = 0;
+    std::vector<uint32_t> points;       // of each vertex
+    std::vector<uint32_t> firstVertex;  // of each point
+    std::vector<uint32_t> corners;      // the points of each face's corners, three a face
 };
 
 template <typename Faces>
-void SmoothNormals::Of(const Vec3* positions, const Faces& faces, NormalSums& sums, std::vector<Vec3>& normals) const {
-    sums.assign(pointCount, {0, 0, 0});
-    for (const auto& face : faces) {
-        const uint32_t corners[3] = {face[0].vertex, face[1].vertex, face[2].vertex};
-        AddFace(positions[corners[0]], positions[corners[1]], positions[corners[2]], corners, sums);
-    }
-    Normalise(sums, normals);
+SmoothNormals::SmoothNormals(size_t vertexCount, const std::vector<const _VEC3*>& poses, const Faces& faces) {
+    FindPoints(vertexCount, poses);
+    corners.reserve(faces.size() * 3);
+    for (const auto& face : faces)
+        for (size_t k = 0; k < 3; ++k) corners.push_back(points[face[k].vertex]);
 }

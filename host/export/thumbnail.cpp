@@ -544,8 +544,8 @@ private:
         // Worked out here for the rest pose when the export leaves them out.
         std::vector<Vec3> own;
         if (!mesh.HasNormals()) {
-            NormalSums sums;
-            SmoothNormals(mesh.vertexCount, mesh.poses).Of(rest.positions.data(), mesh.faces, sums, own);
+            NormalSums scratch;
+            SmoothNormals(mesh.vertexCount, mesh.poses, mesh.faces).Of(rest.positions.data(), scratch, own);
         }
         const std::vector<Vec3>& normals = mesh.HasNormals() ? rest.normals : own;
         const Vector light = Normalised(LIGHT_DIRECTION);
