@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <unordered_map>
 
 #include "fullbright.h"
 #include "png.h"
@@ -271,7 +272,7 @@ private:
             for (int32_t tx = int32_t(x0 / TILE); tx <= int32_t(x1 / TILE); ++tx) {
                 const size_t tile = size_t(ty) * size_t(tilesAcross) + size_t(tx);
                 bool behind = false;
-                if (bounded) {
+                if (bounded && tiles[tile].empty == 0) {
                     // A plane is nearest at a corner of the tile's samples.
                     const double x = double(nearX > 0 ? std::min(tx * TILE + TILE - 1, side - 1) : tx * TILE);
                     const double y = double(nearY > 0 ? std::min(ty * TILE + TILE - 1, side - 1) : ty * TILE);
@@ -335,6 +336,8 @@ public:
     Painter(const Skin* skin_, const std::vector<Projected>& projected_, const std::vector<Triangle>& triangles_)
         : skin(skin_), projected(projected_), triangles(triangles_) {
         if (skin == nullptr) return;
+        width = skin->width;
+        height = skin->height;
         fullbright.resize(skin->pixels.size());
         for (size_t i = 0; i < fullbright.size(); ++i) fullbright[i] = IsFullbright(skin->pixels[i]);
     }
@@ -347,12 +350,15 @@ public:
         // The skin and the light interpolated as the perspective has them.
         double weight[3], sum = 0;
         for (int i = 0; i < 3; ++i) {
-            weight[i] = double(w[i]) * p[i]->nearness;
+            weight[i] = Widened(w[i]) * p[i]->nearness;
             sum += weight[i];
         }
-        double u = 0, v = 0, light = 0;
-        for (int i = 0; i < 3; ++i) {
-            const double share = weight[i] / sum;
+        // Each sum starts from its first term, not from 0 + it: that can
+        // differ only in the sign of a zero, which nothing below tells apart.
+        double share = weight[0] / sum;
+        double u = share * t.uv[0].u, v = share * t.uv[0].v, light = share * p[0]->light;
+        for (int i = 1; i < 3; ++i) {
+            share = weight[i] / sum;
             u += share * t.uv[size_t(i)].u;
             v += share * t.uv[size_t(i)].v;
             light += share * p[i]->light;
@@ -365,30 +371,45 @@ public:
     }
 
 private:
+    // A 32-bit x86 build widens a 64-bit integer on the x87 unit; the
+    // values here nearly always fit in 32 bits, which SSE2 widens itself.
+    static double Widened(int64_t value) {
+        const auto narrow = int32_t(value);
+        return narrow == value ? double(narrow) : double(value);
+    }
+
+    // In signed 32 bits, which SSE2 converts in one step: a channel lit is
+    // at most 255 times the brightest light, far inside them.
     static std::array<uint32_t, 3> Lit(const std::array<uint32_t, 3>& colour, double light) {
         std::array<uint32_t, 3> lit;
-        for (size_t k = 0; k < 3; ++k) lit[k] = std::min<uint32_t>(255, uint32_t(double(colour[k]) * light + 0.5));
+        for (size_t k = 0; k < 3; ++k) {
+            const double scaled = double(int32_t(colour[k])) * light + 0.5;
+            lit[k] = scaled >= 255 ? 255 : scaled > 0 ? uint32_t(int32_t(scaled)) : 0;
+        }
         return lit;
     }
 
     // Where the texel at u, v (fractions of the skin, repeating) is in the
     // skin's pixels, nearest.
     size_t Texel(double u, double v) const {
-        const auto wrap = [](double t, int32_t extent) {
+        const auto wrap = [](double t, int32_t extent, double across) {
             // The file places corners on texel edges, so a face along an
             // edge interpolates to it give or take rounding: a little nudge
             // keeps it on the texel that starts there, as the game samples it.
-            const double scaled = std::floor(t * extent + TEXEL_NUDGE);
+            const double scaled = std::floor(t * across + TEXEL_NUDGE);
             // Far outside the skin (a hostile coordinate) reads its first texel.
             if (!(std::fabs(scaled) < 1e9)) return int32_t(0);
-            const int32_t i = int32_t(scaled) % extent;
-            return i < 0 ? i + extent : i;
+            const auto i = int32_t(scaled);
+            if (i >= 0 && i < extent) return i;
+            const int32_t wrapped = i % extent;
+            return wrapped < 0 ? wrapped + extent : wrapped;
         };
-        return size_t(wrap(v, skin->height)) * size_t(skin->width) + size_t(wrap(u, skin->width));
+        return size_t(wrap(v, skin->height, height)) * size_t(skin->width) + size_t(wrap(u, skin->width, width));
     }
 
     const Skin* skin;
-    std::vector<bool> fullbright;  // of each of the skin's pixels
+    double width = 0, height = 0;    // the skin's
+    std::vector<uint8_t> fullbright;  // of each of the skin's pixels
     const std::vector<Projected>& projected;
     const std::vector<Triangle>& triangles;
 };
@@ -584,27 +605,30 @@ private:
     // is two such, and so is every face of a model whose vertices come in
     // copies; drawing the rest would only lose to it.
     void DropCoincident() {
-        const auto key = [this](const Triangle& t) {
-            std::array<int64_t, 9> k;
-            for (size_t i = 0; i < 3; ++i) {
-                const Projected& p = projected[t.vertex[i]];
-                k[i * 3] = p.sx;
-                k[i * 3 + 1] = p.sy;
-                std::memcpy(&k[i * 3 + 2], &p.nearness, sizeof(double));
+        using Key = std::array<int64_t, 9>;
+        struct KeyHash {
+            size_t operator()(const Key& k) const {
+                uint64_t hash = 0xCBF29CE484222325ull;
+                for (const int64_t word : k) hash = (hash ^ uint64_t(word)) * 0x100000001B3ull;
+                return size_t(hash ^ hash >> 32);
             }
-            return k;
         };
-        std::vector<std::pair<std::array<int64_t, 9>, uint32_t>> order(triangles.size());
-        for (size_t f = 0; f < triangles.size(); ++f) order[f] = {key(triangles[f]), uint32_t(f)};
-        std::sort(order.begin(), order.end());
-        std::vector<bool> kept(triangles.size(), false);
-        for (size_t i = 0; i < order.size();) {
-            size_t winner = order[i].second, j = i + 1;
-            for (; j < order.size() && order[j].first == order[i].first; ++j)
-                if (triangles[winner] < triangles[order[j].second]) winner = order[j].second;
-            kept[winner] = true;
-            i = j;
+        std::unordered_map<Key, uint32_t, KeyHash> winners;  // by where the corners are
+        winners.reserve(triangles.size());
+        for (size_t f = 0; f < triangles.size(); ++f) {
+            Key key;
+            for (size_t i = 0; i < 3; ++i) {
+                const Projected& p = projected[triangles[f].vertex[i]];
+                key[i * 3] = p.sx;
+                key[i * 3 + 1] = p.sy;
+                std::memcpy(&key[i * 3 + 2], &p.nearness, sizeof(double));
+            }
+            const auto [at, added] = winners.emplace(key, uint32_t(f));
+            if (!added && triangles[at->second] < triangles[f]) at->second = uint32_t(f);
         }
+        if (winners.size() == triangles.size()) return;
+        std::vector<bool> kept(triangles.size(), false);
+        for (const auto& winner : winners) kept[winner.second] = true;
         size_t count = 0;
         for (size_t f = 0; f < triangles.size(); ++f)
             if (kept[f]) triangles[count++] = triangles[f];
