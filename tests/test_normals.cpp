@@ -129,6 +129,19 @@ double Dot(const std::array<float, 3>& a, const std::array<double, 3>& b) {
     return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
 }
 
+// The unit normal of the triangle whose three glTF vertices are at corners.
+std::array<double, 3> FaceNormal(const Vectors& positions, const uint32_t* corners) {
+    const auto& a = positions[corners[0]];
+    const auto& b = positions[corners[1]];
+    const auto& c = positions[corners[2]];
+    const std::array<double, 3> u{b[0] - a[0], b[1] - a[1], b[2] - a[2]};
+    const std::array<double, 3> w{c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+    std::array<double, 3> face{u[1] * w[2] - u[2] * w[1], u[2] * w[0] - u[0] * w[2], u[0] * w[1] - u[1] * w[0]};
+    const double length = std::sqrt(face[0] * face[0] + face[1] * face[1] + face[2] * face[2]);
+    for (double& axis : face) axis /= length;
+    return face;
+}
+
 TEST(Normals, SharedByEveryVertexOfAPointUnitAndFollowingEveryFrame) {
     const ReadBack out(Limb());
     ASSERT_TRUE(out.loaded);
@@ -157,14 +170,7 @@ TEST(Normals, SharedByEveryVertexOfAPointUnitAndFollowingEveryFrame) {
             EXPECT_NEAR(std::sqrt(Dot(normal, {normal[0], normal[1], normal[2]})), 1.0, 1e-5) << "pose " << pose;
         // On a smooth limb each corner's normal lies close to its face's.
         for (size_t t = 0; t < out.indices.size(); t += 3) {
-            const auto& a = p[out.indices[t]];
-            const auto& b = p[out.indices[t + 1]];
-            const auto& c = p[out.indices[t + 2]];
-            const std::array<double, 3> u{b[0] - a[0], b[1] - a[1], b[2] - a[2]};
-            const std::array<double, 3> w{c[0] - a[0], c[1] - a[1], c[2] - a[2]};
-            std::array<double, 3> face{u[1] * w[2] - u[2] * w[1], u[2] * w[0] - u[0] * w[2], u[0] * w[1] - u[1] * w[0]};
-            const double length = std::sqrt(face[0] * face[0] + face[1] * face[1] + face[2] * face[2]);
-            for (double& axis : face) axis /= length;
+            const std::array<double, 3> face = FaceNormal(p, &out.indices[t]);
             for (size_t k = 0; k < 3; ++k)
                 EXPECT_GT(Dot(n[out.indices[t + k]], face), 0.8) << "pose " << pose << " triangle " << t / 3;
         }
@@ -198,14 +204,7 @@ TEST(Normals, VerticesTogetherInOnePoseOnlyKeepTheirOwnFaces) {
     for (size_t pose = 0; pose < out.positions.size(); ++pose) {
         const Vectors& p = out.positions[pose];
         for (size_t t = 0; t < out.indices.size(); t += 3) {
-            const auto& a = p[out.indices[t]];
-            const auto& b = p[out.indices[t + 1]];
-            const auto& c = p[out.indices[t + 2]];
-            const std::array<double, 3> u{b[0] - a[0], b[1] - a[1], b[2] - a[2]};
-            const std::array<double, 3> w{c[0] - a[0], c[1] - a[1], c[2] - a[2]};
-            std::array<double, 3> face{u[1] * w[2] - u[2] * w[1], u[2] * w[0] - u[0] * w[2], u[0] * w[1] - u[1] * w[0]};
-            const double length = std::sqrt(face[0] * face[0] + face[1] * face[1] + face[2] * face[2]);
-            for (double& axis : face) axis /= length;
+            const std::array<double, 3> face = FaceNormal(p, &out.indices[t]);
             for (size_t k = 0; k < 3; ++k)
                 EXPECT_NEAR(Dot(out.normalsPerPose[pose][out.indices[t + k]], face), 1.0, 1e-6)
                     << "pose " << pose << " triangle " << t / 3 << " corner " << k;
