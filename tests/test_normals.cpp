@@ -189,14 +189,11 @@ TEST(Normals, VerticesTogetherInOnePoseOnlyKeepTheirOwnFaces) {
     for (int f = 0; f < 2; ++f) {
         mdlwriter::Frame frame;
         frame.name = mdlwriter::Frame::Name("part" + std::to_string(f + 1));
-        for (size_t v = 0; v < rest.size(); ++v) {
-            frame.vertices.push_back({{rest[v][0], rest[v][1], rest[v][2]}, 0});
-            model.texCoords.push_back({0, 0, 0});
-        }
+        for (const auto& place : rest) frame.vertices.push_back({{place[0], place[1], place[2]}, 0});
         frame.vertices[3].v[0] = uint8_t(f == 0 ? 10 : 14);
         model.frames.push_back(frame);
     }
-    model.texCoords.resize(rest.size());
+    model.texCoords.resize(rest.size(), {0, 0, 0});
     model.triangles = {{1, {0, 1, 2}}, {1, {3, 4, 5}}};
     const ReadBack out(model);
     ASSERT_TRUE(out.loaded);

@@ -26,14 +26,13 @@ void SmoothNormals::FindPoints(size_t vertexCount, const std::vector<const _VEC3
     // A vertex alone at its place in the first pose is a point of its own.
     // Only the others are hashed over every pose, pose by pose as the data
     // lies, and then compared where their hashes are equal.
-    std::vector<bool> shared(vertexCount, poses.empty());
-    if (!poses.empty()) {
-        std::unordered_map<uint64_t, uint32_t> firstAt;  // by the first pose's hash
-        firstAt.reserve(vertexCount);
-        for (size_t v = 0; v < vertexCount; ++v) {
-            const auto [at, added] = firstAt.emplace(Mix(0xCBF29CE484222325ull, poses[0][v]), uint32_t(v));
-            if (!added) shared[v] = shared[at->second] = true;
-        }
+    std::vector<bool> shared(vertexCount, false);
+    std::unordered_map<uint64_t, uint32_t> firstAt;  // by the first pose's hash
+    firstAt.reserve(vertexCount);
+    for (size_t v = 0; v < vertexCount; ++v) {
+        const uint64_t hash = poses.empty() ? 0 : Mix(0xCBF29CE484222325ull, poses[0][v]);
+        const auto [at, added] = firstAt.emplace(hash, uint32_t(v));
+        if (!added) shared[v] = shared[at->second] = true;
     }
     std::vector<uint32_t> hashed;
     for (size_t v = 0; v < vertexCount; ++v)
