@@ -33,7 +33,8 @@ struct Turned {
 };
 
 // A small deterministic noise, so that the skins are not flat bands.
-int Noise(int s, int t) { return int((uint32_t(s * 73856093) ^ uint32_t(t * 19349663)) % 5u); }
+// Unsigned throughout: the products wrap by design.
+int Noise(int s, int t) { return int((uint32_t(s) * 73856093u ^ uint32_t(t) * 19349663u) % 5u); }
 
 Model Make(const Turned& shape, int frames, const std::string& name) {
     Model model;
