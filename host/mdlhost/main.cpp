@@ -26,6 +26,7 @@ std::optional<int> ParseOptions(const std::vector<std::string>& arguments, Optio
     // Options begin with '-' on every platform: on Windows, /Models/ogre.mdl
     // is a path like any other.
     app.allow_windows_style_options(false);
+    app.set_version_flag("--version", "mdlhost " MDL_VERSION, "print the program's version and exit");
     options.plugin = DefaultPluginPath().u8string();
     std::string interpolation = "step";
     std::string normals = "smooth";
