@@ -79,30 +79,71 @@ install(FILES packaging/linux/mdlhost-quake-model.xml DESTINATION ${CMAKE_INSTAL
         RENAME mdlhost.xml)
 install(FILES packaging/linux/mdlhost.thumbnailer DESTINATION ${CMAKE_INSTALL_DATADIR}/thumbnailers)
 install(FILES packaging/linux/mdlhost.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-# Compressed, as Debian keeps manual pages.
+# The package's maintainer, in its control file, its changelog and its
+# copyright file. A reserved domain: the project has no mail of its own.
+set(MDL_MAINTAINER "The mdlhost developers <mdlhost@mdlimport.invalid>" CACHE STRING
+    "The Debian package's maintainer, as Name <address>")
+# The time every file of the package bears and its changelog's date: the
+# environment's SOURCE_DATE_EPOCH, else the last commit's, so that two
+# builds of one commit give the same package.
+if(DEFINED ENV{SOURCE_DATE_EPOCH})
+  set(MDL_SOURCE_DATE_EPOCH $ENV{SOURCE_DATE_EPOCH})
+else()
+  execute_process(COMMAND git log -1 --format=%ct WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+                  OUTPUT_VARIABLE MDL_SOURCE_DATE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  if(NOT MDL_SOURCE_DATE_EPOCH MATCHES "^[0-9]+$")
+    set(MDL_SOURCE_DATE_EPOCH 0)
+  endif()
+  set(ENV{SOURCE_DATE_EPOCH} ${MDL_SOURCE_DATE_EPOCH})
+endif()
+string(TIMESTAMP MDL_RELEASE_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+
+# gzip -9n: compressed as Debian keeps manual pages and changelogs, with no
+# time in the header.
+function(mdl_gzip input output)
+  execute_process(COMMAND gzip -9n -c ${input} OUTPUT_FILE ${output} RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "gzip ${input} failed")
+  endif()
+endfunction()
 configure_file(packaging/linux/mdlhost.1.in ${CMAKE_BINARY_DIR}/man/mdlhost.1 @ONLY)
-file(ARCHIVE_CREATE OUTPUT ${CMAKE_BINARY_DIR}/man/mdlhost.1.gz PATHS ${CMAKE_BINARY_DIR}/man/mdlhost.1 FORMAT raw
-     COMPRESSION GZip COMPRESSION_LEVEL 9 MTIME 0)
+mdl_gzip(${CMAKE_BINARY_DIR}/man/mdlhost.1 ${CMAKE_BINARY_DIR}/man/mdlhost.1.gz)
 install(FILES ${CMAKE_BINARY_DIR}/man/mdlhost.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# The package's own documentation: what it carries under which licence, and
+# its changelog.
+set(MDL_DOCDIR ${CMAKE_INSTALL_DATADIR}/doc/mdlhost)
+configure_file(packaging/linux/copyright.in ${CMAKE_BINARY_DIR}/doc/copyright @ONLY)
+configure_file(packaging/linux/changelog.in ${CMAKE_BINARY_DIR}/doc/changelog @ONLY)
+mdl_gzip(${CMAKE_BINARY_DIR}/doc/changelog ${CMAKE_BINARY_DIR}/doc/changelog.gz)
+install(FILES ${CMAKE_BINARY_DIR}/doc/copyright ${CMAKE_BINARY_DIR}/doc/changelog.gz DESTINATION ${MDL_DOCDIR})
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME mdlhost)
 set(CPACK_PACKAGE_VENDOR "The mdlhost developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Quake model importer and converter to glTF and OBJ, with a gallery")
-set(CPACK_PACKAGE_DESCRIPTION "mdlhost imports Quake alias models (.mdl) through the import plug-in, reports \
-what the host received, and converts models, folders and .pak archives to glTF and OBJ, with a thumbnail of \
-each and a gallery page that a browser opens from disk. File managers show Quake models as pictures, and \
+# Lines of at most 80 characters, as the control file wants them.
+set(CPACK_PACKAGE_DESCRIPTION "mdlhost imports Quake alias models (.mdl) through the import plug-in,
+reports what the host received, and converts models, folders and .pak
+archives to glTF and OBJ, with a thumbnail of each and a gallery page that a
+browser opens from disk. File managers show Quake models as pictures, and
 Open With converts them.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE i386)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The mdlhost developers <mdlhost@invalid>")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${MDL_MAINTAINER}")
 # The dependencies read off the binaries; the private libraries are the package's own.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/bin)
+# No maintainer scripts: cpack would write an ldconfig call for any library
+# under /usr/lib, but ours are private to the program, in a folder of its
+# own. Naming scripts that do not exist keeps cpack from writing its own.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/no-maintainer-scripts/postinst
+    ${CMAKE_BINARY_DIR}/no-maintainer-scripts/postrm)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, shared-mime-info")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "tumbler")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
+set(CPACK_MDL_SOURCE_DATE_EPOCH ${MDL_SOURCE_DATE_EPOCH})
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/cpack_project.cmake)
 include(CPack)

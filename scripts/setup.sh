@@ -31,8 +31,9 @@ blender_group=(blender python3-numpy)
 # A real thumbnail service on a private session bus, GIO's view of a file's
 # type, and the checkers of the desktop entries and the manual page.
 desktop_group=(tumbler dbus libglib2.0-bin shared-mime-info desktop-file-utils libxml2-utils groff-base)
-# The Debian package: its dependencies read off the binaries.
-debian_group=(dpkg-dev file fakeroot)
+# The Debian package: its dependencies read off the binaries, and Debian's
+# checker of packages.
+debian_group=(dpkg-dev file fakeroot lintian)
 
 case "$mode" in
   run) groups=(build) ;;

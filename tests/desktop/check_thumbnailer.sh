@@ -27,7 +27,8 @@ fail() { echo "FAILED $*"; failures=$((failures + 1)); }
 # where it lies and never in the build tree.
 installed=$(cd "$work/prefix" && find . -type f -printf '%P\n' | sort | tr '\n' ' ')
 expected="bin/mdlhost lib/mdlhost/libTovra_Main.so lib/mdlhost/libmdlimport.so lib/mdlhost/libuser32.so \
-share/applications/mdlhost.desktop share/man/man1/mdlhost.1.gz share/mdlhost/column.mdl \
+share/applications/mdlhost.desktop share/doc/mdlhost/changelog.gz share/doc/mdlhost/copyright \
+share/man/man1/mdlhost.1.gz share/mdlhost/column.mdl \
 share/mime/packages/mdlhost.xml share/thumbnailers/mdlhost.thumbnailer "
 [ "$installed" = "$expected" ] || fail "the install holds $installed"
 for binary in bin/mdlhost lib/mdlhost/libTovra_Main.so lib/mdlhost/libmdlimport.so lib/mdlhost/libuser32.so; do
