@@ -24,14 +24,17 @@ fuzz() {
   local work=build/$tree/session/$target
   rm -rf "$work"
   mkdir -p "$work/corpus" "build/$tree/artifacts"
-  cp "$corpus"/* "$work/corpus/"
-  local status=0
+  # The seeds named one by one: under qemu's emulator libFuzzer finds no
+  # file in a folder it is given.
+  local seeds status=0
+  seeds=$(printf '%s\n' "$corpus"/* | paste -sd, -)
   ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 UBSAN_OPTIONS=print_stacktrace=1 \
     "build/$tree/bin/$target" -runs="$runs" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 \
-    -print_final_stats=1 -artifact_prefix="build/$tree/artifacts/$prefix" "$work/corpus" "$corpus" \
+    -print_final_stats=1 -artifact_prefix="build/$tree/artifacts/$prefix" -seed_inputs="$seeds" "$work/corpus" \
     >"$work/log" 2>&1 || status=$?
   echo "== $target"
-  grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)|^stat::|^Done|ERROR|SUMMARY|runtime error|Test unit written' "$work/log" || true
+  grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)|^INFO: seed corpus|^stat::|^Done|ERROR|SUMMARY|runtime error|Test unit written' \
+    "$work/log" || true
   if [ "$status" -ne 0 ]; then
     tail -n 60 "$work/log"
     echo "fuzz: the $target session failed (exit $status)" >&2

@@ -70,7 +70,7 @@ part "the Linux suite (build/linux)" linux_suite
 if $emulated; then
   part "the Linux suite under UBSan alone (build/ubsan)" ubsan_suite
   part "the Windows tree's checks that need no Wine (build/windows)" windows_tree OFF
-  part "fuzzing with UBSan alone, 5000 runs each (build/fuzz-ubsan)" scripts/fuzz.sh --ubsan 5000
+  part "fuzzing with UBSan alone, up to 20000 runs a target (build/fuzz-ubsan)" scripts/fuzz.sh --ubsan 20000
   machine="32-bit x86 under qemu's emulator"
   left_out=("the Linux suite under AddressSanitizer (build/asan): AddressSanitizer hangs under qemu-i386"
             "the Win32 host tests under Wine (build/windows): Wine does not start under qemu-i386"
@@ -78,7 +78,7 @@ if $emulated; then
 else
   part "the Linux suite under AddressSanitizer and UBSan (build/asan)" asan_suite
   part "the Windows tree with the Win32 host tests under Wine (build/windows)" windows_tree ON
-  part "fuzzing with AddressSanitizer and UBSan, 50000 runs each (build/fuzz)" scripts/fuzz.sh 50000
+  part "fuzzing with AddressSanitizer and UBSan, up to 50000 runs a target (build/fuzz)" scripts/fuzz.sh 50000
   machine="32-bit x86 run natively"
 fi
 
