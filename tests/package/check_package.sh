@@ -11,10 +11,12 @@ failures=0
 fail() { echo "FAILED $*"; failures=$((failures + 1)); }
 
 rm -rf "$work"
-# Without the caller's SOURCE_DATE_EPOCH: the build's own must hold.
+# Without the caller's SOURCE_DATE_EPOCH: the build's own must hold. Prints
+# the package's path; its failure goes to standard error, past the caller's
+# capture.
 pack() {
   env -u SOURCE_DATE_EPOCH cpack --config "$build/CPackConfig.cmake" -B "$work/$1" >"$work/$1.log" 2>&1 \
-    || { fail "cpack: $(tail -n 3 "$work/$1.log")"; return 1; }
+    || { echo "FAILED cpack: $(tail -n 3 "$work/$1.log")" >&2; return 1; }
   ls "$work/$1"/mdlhost_*_i386.deb
 }
 mkdir -p "$work"
