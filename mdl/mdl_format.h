@@ -46,6 +46,13 @@ static_assert(offsetof(MdlHeader, size) == 80);
 // skinheight palette indices, row after row.
 constexpr int64_t MDL_SKIN_TYPE_SIZE = 4;
 
+// A group entry, skin or frame: a nonzero group word, the count of its
+// entries (int32), for a frame group the group's bounding box, one float
+// interval per entry (the running total of their times), then the entries,
+// each as a single entry without its group word.
+constexpr int64_t MDL_GROUP_COUNT_SIZE = 4;
+constexpr int64_t MDL_INTERVAL_SIZE = 4;
+
 struct MdlTexCoord {
     int32_t onseam;
     int32_t s;
@@ -80,3 +87,5 @@ constexpr int64_t MDL_FRAME_BBOX_SIZE = 2 * sizeof(MdlPackedVertex);
 constexpr size_t MDL_FRAME_NAME_SIZE = 16;
 constexpr int64_t MDL_FRAME_HEAD_SIZE = MDL_FRAME_TYPE_SIZE + MDL_FRAME_BBOX_SIZE + MDL_FRAME_NAME_SIZE;
 static_assert(MDL_FRAME_HEAD_SIZE == 28);
+// A frame group's own bounding box, before its intervals.
+constexpr int64_t MDL_GROUP_BBOX_SIZE = MDL_FRAME_BBOX_SIZE;

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The picture of the gallery in the README (docs/gallery.png): an archive of
-# generated models, those with glowing texels among them, and the bundled
-# sample beside it, converted with --gallery, its index.html opened from disk
-# in Debian's Chromium with the monster chosen.
+# The pictures of the gallery in the README: an archive of generated models,
+# those with glowing texels among them, and the bundled sample beside it,
+# converted with --gallery, its index.html opened from disk in Debian's
+# Chromium with the monster chosen (docs/gallery.png), and with the standing
+# flame of skin and frame groups chosen and playing (docs/flame.png).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh docs
@@ -17,4 +18,5 @@ build/linux/bin/make_pak "$out/game.pak" "$out"/models/*.mdl
 cp sample/column.mdl "$out/column.mdl"
 (cd "$out" && ../linux/bin/mdlhost game.pak column.mdl --export gallery --gallery >/dev/null)
 node tools/gallery/screenshot.js "$out/gallery/index.html" docs/gallery.png progs/monster.mdl
-echo "wrote docs/gallery.png"
+node tools/gallery/screenshot.js "$out/gallery/index.html" docs/flame.png progs/flame.mdl play
+echo "wrote docs/gallery.png and docs/flame.png"

@@ -125,6 +125,32 @@ if(at EQUAL -1)
   message(FATAL_ERROR "the refused model is not listed in its gallery")
 endif()
 
+# Models with groups, which the plug-in refuses: converted all the same,
+# from an archive as one by one; a bad group refused with its reason, in
+# the summary and the gallery; the plug-in's own report as it was.
+convert(1 groups/groups.pak --export ../out/groups --gallery)
+expect("1 converted, 1 refused, 0 failed\n")
+expect("refused groups/groups.pak/progs/bad.mdl: frame 2 is a group of 0 frames\n")
+convert(0 groups/walk.mdl --export ../out/groups-single)
+same_folders(${WORK}/out/groups/progs/walk ${WORK}/out/groups-single)
+file(READ ${WORK}/out/groups/index.html page)
+foreach(wanted "data-skin-groups=\"[{&quot;variants&quot;:[&quot;skin 0 frame 0&quot;,&quot;skin 0 frame 1&quot;]"
+        "5 frames · 2 animations · 2 skins" "<span class=\"reason\">frame 2 is a group of 0 frames</span>")
+  string(FIND "${page}" "${wanted}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "the gallery of models with groups lacks ${wanted}")
+  endif()
+endforeach()
+convert(1 groups/walk.mdl)
+expect("Sorry, but groups not supported in this plugin version")
+convert(1 groups/bad.mdl --export ../out/groups-bad)
+if(NOT err MATCHES "mdlhost: frame 2 is a group of 0 frames\n")
+  message(FATAL_ERROR "the bad group's export does not say why: ${err}")
+endif()
+convert(0 --thumbnail ../out/groups-walk.png groups/walk.mdl)
+same_files(${WORK}/out/groups-walk.png ${WORK}/out/groups-single/thumbnail.png
+           "the picture alone of a model with groups is not its export's")
+
 # A folder: every .mdl at any depth, in any letter case; the dumps as one array.
 convert(0 models --export ../out/models)
 expect("2 converted, 0 refused, 0 failed\n")

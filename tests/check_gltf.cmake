@@ -23,7 +23,7 @@ endfunction()
 
 export(sample ${SAMPLE})
 export(sample-linear ${SAMPLE} --export-interpolation linear)
-foreach(name seam skins no_frames one_frame repeated_names many_vertices long_animation)
+foreach(name seam skins no_frames one_frame repeated_names many_vertices long_animation groups)
   export(${name} ${WORK}/${name}.mdl)
 endforeach()
 

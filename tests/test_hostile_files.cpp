@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <functional>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
+#include "mdl/mdl_groups.h"
 #include "plugin_harness.h"
 
 namespace {
@@ -154,5 +156,85 @@ TEST(FuzzCorpus, EveryFileLoadsOrFailsCleanly) {
     }
     EXPECT_GE(files, 7u);
 }
+
+// Groups, which the plug-in refuses and the converter ungroups: the
+// plug-in's answer stays, and every bad group gets its reason.
+const char GROUPS[] = "Sorry, but groups not supported in this plugin version";
+
+// Two skins, the second a group of two; a single frame, then a group of
+// three as the last entry.
+Model WithGroups() {
+    Model model = SmallModel(4, 3, {"stand1", "burn1", "burn2", "burn3"}, 3);
+    model.skins[1] = mdlwriter::Skin::Group({0.1f, 0.2f}, {model.skins[1].indices, model.skins[2].indices});
+    model.skins.pop_back();
+    const std::vector<mdlwriter::Frame> burning(model.frames.begin() + 1, model.frames.end());
+    model.frames.resize(1);
+    model.frames.push_back(mdlwriter::Frame::Group({0.1f, 0.2f, 0.3f}, burning));
+    return model;
+}
+constexpr size_t SKIN_GROUP_INTERVALS = 84 + (4 + 8) + 4 + 4;  // header, the single skin, type, count
+constexpr size_t FRAME_GROUP_BYTES = 4 + 4 + 8 + 3 * 4 + 3 * (24 + 4 * 4);
+
+TEST(GroupTruncationSweep, EveryCutIsRefusedAsBeforeAndUngroupsWithinItsSize) {
+    const std::vector<uint8_t> bytes = WithGroups().Bytes();
+    ASSERT_EQ(BoxTexts(PluginHarness().Import(bytes)), (std::vector<std::string>{GROUPS, LOAD_FAILED}));
+    PluginHarness harness;
+    for (size_t cut = 0; cut <= bytes.size(); ++cut) {
+        SCOPED_TRACE("cut at " + std::to_string(cut));
+        const std::vector<uint8_t> head(bytes.begin(), bytes.begin() + ptrdiff_t(cut));
+        EXPECT_EQ(Check(harness.Import(head)), Outcome::Fails);
+        const UngroupedModel ungrouped = UngroupModel(head.data(), head.size());
+        EXPECT_LE(ungrouped.bytes.size(), cut);
+        if (ungrouped.kind == UngroupedModel::Kind::Ungrouped) {
+            EXPECT_EQ(Check(harness.Import(ungrouped.bytes)), cut == bytes.size() ? Outcome::Loads : Outcome::Fails);
+        } else if (cut > SKIN_GROUP_INTERVALS) {
+            EXPECT_EQ(ungrouped.kind, UngroupedModel::Kind::BadGroup);
+            EXPECT_NE(ungrouped.reason.find(" is a group "), std::string::npos) << ungrouped.reason;
+        }
+    }
+}
+
+struct GroupCase {
+    std::string name;
+    std::function<void(Model&)> change;
+    size_t cut;  // bytes cut off the end
+    std::string reason;
+};
+
+class HostileGroup : public testing::TestWithParam<GroupCase> {};
+
+TEST_P(HostileGroup, IsRefusedByThePluginAsAnyGroupAndNamedByTheConverter) {
+    Model model = WithGroups();
+    if (GetParam().change) GetParam().change(model);
+    std::vector<uint8_t> bytes = model.Bytes();
+    bytes.resize(bytes.size() - GetParam().cut);
+    EXPECT_EQ(BoxTexts(PluginHarness().Import(bytes)), (std::vector<std::string>{GROUPS, LOAD_FAILED}));
+    const UngroupedModel ungrouped = UngroupModel(bytes.data(), bytes.size());
+    EXPECT_EQ(ungrouped.kind, UngroupedModel::Kind::BadGroup);
+    EXPECT_EQ(ungrouped.reason, GetParam().reason);
+    EXPECT_TRUE(ungrouped.bytes.empty());
+}
+
+std::vector<GroupCase> HostileGroups() {
+    const auto skins = [](int32_t count) { return [count](Model& model) { model.skins[1].count = count; }; };
+    const auto frames = [](int32_t count) { return [count](Model& model) { model.frames[1].count = count; }; };
+    const size_t frameBytes = 24 + 4 * 4;
+    return {
+        {"SkinCountZero", skins(0), 0, "skin 1 is a group of 0 skins"},
+        {"SkinCountNegative", skins(-1), 0, "skin 1 is a group of -1 skins"},
+        {"SkinCountHuge", skins(INT_MAX), 0, "skin 1 is a group of 2147483647 skins, cut off inside its intervals"},
+        {"SkinCountPastTheFile", skins(30), 0, "skin 1 is a group of 30 skins, cut off inside its skins"},
+        {"FrameCountZero", frames(0), 0, "frame 1 is a group of 0 frames"},
+        {"FrameCountNegative", frames(INT_MIN), 0, "frame 1 is a group of -2147483648 frames"},
+        {"FrameCountPastAnAnimation", frames(32768), 0,
+         "frame 1 is a group of 32768 frames, more than the 32767 an animation holds"},
+        {"FramesPastTheEnd", {}, frameBytes / 2, "frame 1 is a group of 3 frames, cut off inside its frames"},
+        {"FrameIntervalsCutShort", {}, 3 * frameBytes + 2, "frame 1 is a group of 3 frames, cut off inside its intervals"},
+        {"FrameBoxCutShort", {}, 3 * frameBytes + 12 + 3, "frame 1 is a group of 3 frames, cut off inside its bounding box"},
+        {"FrameCountCutOff", {}, FRAME_GROUP_BYTES - 6, "frame 1 is a group cut off before its count"},
+    };
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryCountAndCut, HostileGroup, testing::ValuesIn(HostileGroups()), CaseName<GroupCase>);
 
 }  // namespace

@@ -1,7 +1,8 @@
-// Writes three models whose skins have texels the game draws at full
+// Writes four models whose skins have texels the game draws at full
 // brightness, to look at what the export, the thumbnail and the gallery make
-// of them: a torch (a lit handle under a flame), a shot (a glowing bolt) and
-// a monster (a lit body with glowing eyes). Each is a shape turned about an
+// of them: a torch (a lit handle under a flame), a shot (a glowing bolt), a
+// monster (a lit body with glowing eyes) and a standing flame in skin and
+// frame groups. Each is a shape turned about an
 // axis, its skin wrapped round it once, in a few frames.
 // Usage: make_fullbright_models FOLDER
 #include <cmath>
@@ -30,6 +31,7 @@ struct Turned {
     std::function<double(double along, double angle, int frame)> radius;
     std::function<uint8_t(int s, int t)> texel;
     std::function<double(double along, int frame)> sway = [](double, int) { return 0.0; };
+    std::function<double(int frame)> stretch = [](int) { return 1.0; };  // of the height, frame by frame
 };
 
 // A small deterministic noise, so that the skins are not flat bands.
@@ -77,7 +79,7 @@ Model Make(const Turned& shape, int frames, const std::string& name) {
                 const double angle = PI + 2 * PI * side / SIDES;
                 const double r = shape.radius(along, angle, f) * shape.width / 2;
                 const double p[3] = {r * std::cos(angle) + shape.sway(along, f), r * std::sin(angle),
-                                     along * shape.height};
+                                     along * shape.height * shape.stretch(f)};
                 Vertex vertex{};
                 for (int a = 0; a < 3; ++a) {
                     const double v = std::lround((p[a] - model.translate[a]) / model.scale[a]);
@@ -152,6 +154,39 @@ Model Monster() {
     return Make(shape, 4, "stand");
 }
 
+// A standing flame as the game's braziers have them: two frame groups, a
+// low flame of 6 frames and a tall one of 11, both named flame1 on, each
+// timed by its intervals; and a skin group of two, the second hotter, that
+// flickers between them.
+Model Flame() {
+    Turned shape;
+    shape.height = 60;
+    shape.width = 20;
+    shape.radius = [](double along, double angle, int frame) {
+        const double lick = 1 + 0.2 * std::sin(frame * 2.3 + along * 11 + angle * 3) * along;
+        return (0.1 + 0.95 * std::sin(PI * std::pow(along, 0.35))) * std::pow(1 - along, 1.3) * lick;
+    };
+    shape.sway = [](double along, int frame) { return 4.0 * std::sin(frame * 1.9) * along * along; };
+    shape.stretch = [](int frame) { return (frame < 6 ? 0.6 : 1.0) * (1 + 0.06 * std::sin(frame * 2.9)); };
+    shape.texel = [](int s, int t) -> uint8_t {
+        const double up = 1 - double(t) / (SKIN_HEIGHT - 1);
+        const int heat = int((1 - up) * 8) + Noise(s, t) % 3;
+        return uint8_t(heat < 8 ? 231 + heat : 252 + (heat - 8) / 2);
+    };
+    Model model = Make(shape, 17, "flame");
+    std::vector<uint8_t> hotter = model.skins[0].indices;
+    for (uint8_t& texel : hotter) texel = uint8_t(texel < 238 ? texel + 2 : texel);
+    model.skins[0] = Skin::Group({0.2f, 0.4f}, {model.skins[0].indices, hotter});
+    for (int f = 6; f < 17; ++f) model.frames[size_t(f)].name = Frame::Name("flame" + std::to_string(f - 5));
+    std::vector<float> low, tall;
+    for (int f = 1; f <= 6; ++f) low.push_back(0.1f * float(f));
+    for (int f = 1; f <= 11; ++f) tall.push_back(0.08f * float(f));
+    const std::vector<Frame> frames = model.frames;
+    model.frames = {Frame::Group(low, {frames.begin(), frames.begin() + 6}),
+                    Frame::Group(tall, {frames.begin() + 6, frames.end()})};
+    return model;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -163,6 +198,7 @@ int main(int argc, char** argv) {
     bool ok = WriteFile(folder + "torch.mdl", Torch().Bytes());
     ok = WriteFile(folder + "shot.mdl", Shot().Bytes()) && ok;
     ok = WriteFile(folder + "monster.mdl", Monster().Bytes()) && ok;
+    ok = WriteFile(folder + "flame.mdl", Flame().Bytes()) && ok;
     if (!ok) {
         std::fprintf(stderr, "make_fullbright_models: cannot write into %s\n", argv[1]);
         return 1;

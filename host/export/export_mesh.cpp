@@ -24,7 +24,7 @@ struct CornerHash {
 
 }  // namespace
 
-ExportMesh::ExportMesh(const ReceivedModel& model, bool withNormals, bool withSkinFiles)
+ExportMesh::ExportMesh(const ReceivedModel& model, const MdlGroups& groups, bool withNormals, bool withSkinFiles)
     : vertexCount(model.vertices.size()) {
     faces.reserve(model.faces.size());
     texcoords.reserve(model.faces.size() * 3);
@@ -54,14 +54,12 @@ ExportMesh::ExportMesh(const ReceivedModel& model, bool withNormals, bool withSk
         skins.push_back(withSkinFiles ? EncodePng(skin.width, skin.height, skin.pixels) : std::string());
         fullbrights.push_back(withSkinFiles ? EncodeFullbrightPng(skin) : std::string());
     }
+    skinNames = SkinNames(model.skins.size(), groups);
 
     poses.push_back(model.vertices.data());
-    for (size_t k = 0; k < model.animations.size(); ++k) {
-        const ReceivedAnimation& animation = model.animations[k];
-        if (animation.frames == 0) continue;
-        animations.push_back({k, animation.name, poses.size(), animation.frames});
+    for (const ReceivedAnimation& animation : model.animations)
         for (size_t f = 0; f < animation.frames; ++f) poses.push_back(animation.Frame(f));
-    }
+    animations = ExportAnimations(model, groups);
     if (withNormals) normals = std::make_unique<SmoothNormals>(vertexCount, poses, faces);
 }
 

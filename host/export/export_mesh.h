@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "export_animations.h"
 #include "export_axes.h"
 #include "received_model.h"
 #include "smooth_normals.h"
@@ -28,13 +29,6 @@ struct SkinPoint {
     double v;
 };
 
-struct ExportAnimation {
-    size_t index;  // in ReceivedModel::animations
-    std::string name;
-    size_t firstPose;
-    size_t frames;
-};
-
 // One pose worked out, per model vertex, in the export's axes.
 struct Pose {
     std::vector<Vec3> positions;
@@ -44,7 +38,10 @@ struct Pose {
 
 struct ExportMesh {
     // Without skin files, the skins stay unencoded: for a picture alone.
-    ExportMesh(const ReceivedModel& model, bool withNormals, bool withSkinFiles = true);
+    // The groups, when the model had any, time its animations and name its skins.
+    ExportMesh(const ReceivedModel& model, const MdlGroups& groups, bool withNormals, bool withSkinFiles = true);
+    ExportMesh(const ReceivedModel& model, bool withNormals, bool withSkinFiles = true)
+        : ExportMesh(model, MdlGroups(), withNormals, withSkinFiles) {}
 
     size_t vertexCount = 0;
     std::vector<ExportFace> faces;
@@ -58,6 +55,7 @@ struct ExportMesh {
 
     std::vector<std::string> skins;  // each skin as PNG, encoded once; empty without pixels
     std::vector<std::string> fullbrights;  // each skin's glow as PNG, encoded once; empty without any
+    std::vector<std::string> skinNames;
 
     std::vector<const _VEC3*> poses;  // host positions: the rest pose, then every frame
     std::vector<ExportAnimation> animations;  // those with frames, in order

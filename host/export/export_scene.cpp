@@ -11,9 +11,10 @@ constexpr char THUMBNAIL[] = "thumbnail.png";
 
 // The poses one at a time, each worked out once for the GLB's morph target
 // and the frame's OBJ.
-bool WriteFiles(const ReceivedModel& model, const OutputFolder& folder, const ExportOptions& options) {
+bool WriteFiles(const ReceivedModel& model, const MdlGroups& groups, const OutputFolder& folder,
+                const ExportOptions& options) {
     if (!folder.Create() || (options.frames && !folder.Create("frames"))) return false;
-    const ExportMesh mesh(model, options.normals);
+    const ExportMesh mesh(model, groups, options.normals);
     Pose rest;
     mesh.Compute(0, rest);
 
@@ -52,7 +53,8 @@ bool WriteFiles(const ReceivedModel& model, const OutputFolder& folder, const Ex
 
 }  // namespace
 
-bool ExportScene(const ReceivedModel& model, const OutputFolder& folder, const ExportOptions& options) {
+bool ExportScene(const ReceivedModel& model, const MdlGroups& groups, const OutputFolder& folder,
+                 const ExportOptions& options) {
     ExportMessages& messages = folder.Messages();
     if (!model.Succeeded()) {
         messages.Fail("the import failed, so nothing is exported");
@@ -60,7 +62,7 @@ bool ExportScene(const ReceivedModel& model, const OutputFolder& folder, const E
     }
     bool ok = false;
     try {
-        ok = WriteFiles(model, folder, options);
+        ok = WriteFiles(model, groups, folder, options);
     } catch (const std::bad_alloc&) {
         messages.Fail("not enough memory for the export");
     }

@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "glb_writer.h"
+#include "mdl/mdl_groups.h"
 #include "output_file.h"
 #include "received_model.h"
 #include "thumbnail.h"
@@ -22,7 +23,13 @@ struct ExportOptions {
 // import writes nothing. False, with the reason as the folder's messages'
 // failure, when the import failed or a file cannot be written; the export
 // stops at the first file that fails. Notes go to the messages too.
-bool ExportScene(const ReceivedModel& model, const OutputFolder& folder, const ExportOptions& options);
+// groups: the file's, when the model was imported with its groups as
+// single entries, which time its animations and name its skins.
+bool ExportScene(const ReceivedModel& model, const MdlGroups& groups, const OutputFolder& folder,
+                 const ExportOptions& options);
+inline bool ExportScene(const ReceivedModel& model, const OutputFolder& folder, const ExportOptions& options) {
+    return ExportScene(model, MdlGroups(), folder, options);
+}
 
 // Whether the export draws thumbnail.png: asked for, and a mesh to draw.
 inline bool ExportsThumbnail(const ReceivedModel& model, const ExportOptions& options) {

@@ -86,7 +86,8 @@ struct GlbWriter::Layout {
     std::vector<int> fullbrights;  // the view of each skin's glow, or -1
     int indices = -1;
     int texcoords = -1;
-    int times = -1;
+    int times = -1;       // the key times at 10 frames a second, for the longest such animation
+    int groupTimes = -1;  // each group's own key times, group after group
     int weights = -1; // dense: one row a target, its 1.0 on the diagonal
     int ones = -1;    // sparse: the weights' values
     int sparse = -1;  // sparse: the weights' indices, animation after animation
@@ -95,6 +96,7 @@ struct GlbWriter::Layout {
     size_t attributes = 1;  // vectors per pose: positions, and normals if any
     size_t targets = 0;
     size_t maxFrames = 0;
+    size_t evenFrames = 0;  // of the longest animation at 10 frames a second
     bool denseWeights = false;
     std::vector<Bounds> bounds;  // the rest pose's positions, then each target's displacements
     size_t written = 0;          // targets so far
@@ -120,13 +122,20 @@ void GlbWriter::PlanBuffer() {
     plan.texcoords = plan.Add(vertices * 8, TARGET_ARRAY_BUFFER);
     plan.attributes = mesh.HasNormals() ? 2 : 1;
     uint64_t keys = 0;
+    uint64_t groupKeys = 0;
+    bool even = false;
     for (const ExportAnimation& animation : mesh.animations) {
         plan.targets += animation.frames;
         plan.maxFrames = std::max(plan.maxFrames, animation.frames);
         keys += KeysOf(animation);
+        groupKeys += animation.keys.size();
+        if (!animation.keys.empty()) continue;
+        even = true;
+        plan.evenFrames = std::max(plan.evenFrames, animation.frames);
     }
     if (plan.targets > 0) {
-        plan.times = plan.Add((plan.maxFrames + 1) * uint64_t(4));
+        if (even) plan.times = plan.Add((plan.evenFrames + 1) * uint64_t(4));
+        if (groupKeys > 0) plan.groupTimes = plan.Add(groupKeys * 4);
         plan.denseWeights = plan.targets <= DENSE_WEIGHTS_LARGEST_TARGETS;
         if (plan.denseWeights) {
             // Each animation's weights are rows of their own: one per frame,
@@ -199,7 +208,7 @@ void GlbWriter::AddMaterials(Chunk& chunk) const {
         return Json{{"index", gltf["textures"].size() - 1}};
     };
     for (size_t i = 0; i < model.skins.size(); ++i) {
-        const std::string name = "skin " + std::to_string(i);
+        const std::string& name = mesh.skinNames[i];
         Json material = {{"name", name}, {"pbrMetallicRoughness", {{"metallicFactor", 0.0f}}}};
         if (layout->images[i] >= 0) material["pbrMetallicRoughness"]["baseColorTexture"] = texture(name, layout->images[i]);
         if (layout->fullbrights[i] >= 0) {
@@ -240,7 +249,7 @@ void GlbWriter::AddPrimitive(Chunk& chunk) const {
     if (!model.skins.empty()) primitive["material"] = 0;
     if (model.skins.size() < 2) return;
     for (size_t i = 0; i < model.skins.size(); ++i) {
-        chunk.gltf["extensions"][VARIANTS]["variants"].push_back({{"name", "skin " + std::to_string(i)}});
+        chunk.gltf["extensions"][VARIANTS]["variants"].push_back({{"name", mesh.skinNames[i]}});
         primitive["extensions"][VARIANTS]["mappings"].push_back({{"material", i}, {"variants", {i}}});
     }
     chunk.gltf["extensionsUsed"] = {VARIANTS};
@@ -253,6 +262,7 @@ void GlbWriter::AddAnimations(Chunk& chunk) const {
     const Layout& plan = *layout;
     Json targetNames = Json::array();
     uint64_t sparseOffset = 0;
+    uint64_t groupTimesOffset = 0;
     uint64_t rowsBefore = 0;  // the dense weights' rows of the animations before
     for (const ExportAnimation& animation : mesh.animations) {
         const std::string name = BytesAsText(animation.name);
@@ -261,11 +271,18 @@ void GlbWriter::AddAnimations(Chunk& chunk) const {
             Json target = {{"POSITION", AddVectors(chunk, &plan.bounds[animation.firstPose + f])}};
             if (mesh.HasNormals()) target["NORMAL"] = AddVectors(chunk, nullptr);
             chunk.primitive["targets"].push_back(std::move(target));
-            targetNames.push_back(name + " " + std::to_string(f));
+            targetNames.push_back(animation.frameNames.empty() ? name + " " + std::to_string(f)
+                                                               : BytesAsText(animation.frameNames[f]));
         }
-        const size_t input = chunk.Accessor({{"bufferView", plan.times}, {"componentType", COMPONENT_FLOAT},
-                                             {"count", keys}, {"type", "SCALAR"}, {"min", {0.0f}},
-                                             {"max", {TimeOf(animation.frames)}}});
+        Json times = {{"bufferView", plan.times}, {"componentType", COMPONENT_FLOAT}, {"count", keys},
+                      {"type", "SCALAR"}, {"min", {0.0f}}, {"max", {TimeOf(animation.frames)}}};
+        if (!animation.keys.empty()) {
+            times["bufferView"] = plan.groupTimes;
+            times["byteOffset"] = groupTimesOffset;
+            times["max"] = {animation.keys.back()};
+            groupTimesOffset += keys * 4;
+        }
+        const size_t input = chunk.Accessor(std::move(times));
         Json output = {{"componentType", COMPONENT_FLOAT}, {"count", keys * plan.targets}, {"type", "SCALAR"}};
         if (plan.denseWeights) {
             output["bufferView"] = plan.weights;
@@ -381,9 +398,17 @@ bool GlbWriter::Begin(const OutputFolder& folder, const Pose& rest) {
 // blends back to its start.
 void GlbWriter::WriteAnimationViews() {
     const Layout& plan = *layout;
-    std::vector<float> times(plan.maxFrames + 1);
-    for (size_t f = 0; f < times.size(); ++f) times[f] = TimeOf(f);
-    WriteView(times);
+    if (plan.times >= 0) {
+        std::vector<float> times(plan.evenFrames + 1);
+        for (size_t f = 0; f < times.size(); ++f) times[f] = TimeOf(f);
+        WriteView(times);
+    }
+    if (plan.groupTimes >= 0) {
+        std::vector<float> times;
+        for (const ExportAnimation& animation : mesh.animations)
+            times.insert(times.end(), animation.keys.begin(), animation.keys.end());
+        WriteView(times);
+    }
     const auto targetOf = [this](const ExportAnimation& animation, size_t key) {
         const size_t frame = key < animation.frames ? key : interpolation == Interpolation::Linear ? 0 : key - 1;
         return animation.firstPose - 1 + frame;

@@ -1,7 +1,8 @@
 // model.glb, written in one pass: one node, one mesh, one triangle
 // primitive; one material per texture record with the skin as passed to
 // ScaleImage; every animation frame a morph target, every animation a glTF
-// animation of its own targets at the format's usual 10 frames a second.
+// animation of its own targets at the format's usual 10 frames a second, or
+// a group's at its own key times.
 //
 // Every size is known from the mesh, so the layout, the JSON chunk and the
 // file's length are fixed before the first byte; the binary chunk follows

@@ -1,9 +1,11 @@
 #include "gallery.h"
 
 #include <algorithm>
+#include <charconv>
 #include <fstream>
 #include <set>
 
+#include "export_animations.h"
 #include "gallery_files.h"
 
 namespace fs = std::filesystem;
@@ -110,6 +112,32 @@ constexpr char VIEW[] =
     "<p class=\"files\"><a id=\"glb-link\" download>model.glb</a> <a id=\"obj-link\">model.obj</a></p>\n"
     "</aside>\n";
 
+// The skin groups the page steps through, each as its skins' variant names
+// and its key times: [{"variants":["skin 1 frame 0",...],"keys":[0,0.1,...]}].
+// Only a model of several skins has variants, and only a group of several
+// skins has anything to play.
+std::string SkinGroupsJson(const ReceivedModel& model, const MdlGroups& groups) {
+    if (model.skins.size() < 2) return {};
+    const std::vector<std::string> names = SkinNames(model.skins.size(), groups);
+    std::string json;
+    for (const MdlGroup& group : groups.skins) {
+        if (group.intervals.size() < 2 || size_t(group.first) + group.intervals.size() > names.size()) continue;
+        json += json.empty() ? "[" : ",";
+        json += "{\"variants\":[";
+        for (size_t k = 0; k < group.intervals.size(); ++k)
+            json += (k > 0 ? ",\"" : "\"") + names[size_t(group.first) + k] + "\"";
+        json += "],\"keys\":[";
+        const std::vector<float> keys = GroupKeyTimes(group.intervals);
+        for (size_t k = 0; k < keys.size(); ++k) {
+            char number[32];
+            const std::to_chars_result end = std::to_chars(number, number + sizeof number, keys[k]);
+            json += (k > 0 ? "," : "") + std::string(number, end.ptr);
+        }
+        json += "]}";
+    }
+    return json.empty() ? json : json + "]";
+}
+
 fs::path ModelScript(size_t index) {
     return fs::path(GALLERY_FILES) / "models" / (std::to_string(index) + ".js");
 }
@@ -170,16 +198,16 @@ std::string Gallery::Named(const GalleryName& name) const {
     return name.input < inputs.size() ? inputs[name.input].name : name.full;
 }
 
-bool Gallery::AddModel(const GalleryName& name, const fs::path& folder, const ReceivedModel& model, bool thumbnail,
-                       ExportMessages& messages) {
+bool Gallery::AddModel(const GalleryName& name, const fs::path& folder, const ReceivedModel& model,
+                       const MdlGroups& groups, bool thumbnail, ExportMessages& messages) {
     const OutputFolder out(root, messages);
     if (!out.Create(fs::path(GALLERY_FILES) / "models") ||
         !WriteModelScript(root / folder / "model.glb", out, ModelScript(models.size()), models.size()))
         return false;
-    Model entry{name, UrlPath(folder), model.vertices.size(), model.faces.size(), 0, 0, model.skins.size(), thumbnail};
+    Model entry{name, UrlPath(folder), model.vertices.size(), model.faces.size(), 0, 0, model.skins.size(), thumbnail,
+                SkinGroupsJson(model, groups)};
     if (!entry.url.empty()) entry.url += '/';
-    for (const ReceivedAnimation& animation : model.animations) {
-        if (animation.frames == 0) continue;  // as the export leaves it out
+    for (const ExportAnimation& animation : ExportAnimations(model, groups)) {
         ++entry.animations;
         entry.frames += animation.frames;
     }
@@ -263,7 +291,9 @@ std::string Gallery::Card(size_t i) const {
     std::string card = "<article class=\"model\" title=\"" + full + "\" data-index=\"" + std::to_string(i) +
                        "\" data-path=\"" + full + "\" data-folder=\"" + model.url + "\" data-script=\"" + UrlPath(ModelScript(i)) +
                        "\" data-obj=\"" + (model.vertices > 0 ? "1" : "") + "\" data-skins=\"" +
-                       std::to_string(model.skins) + "\">\n<button type=\"button\" class=\"open picture\" "
+                       std::to_string(model.skins) +
+                       (model.skinGroups.empty() ? "" : "\" data-skin-groups=\"" + HtmlText(model.skinGroups)) +
+                       "\">\n<button type=\"button\" class=\"open picture\" "
                        "title=\"View in 3D\">";
     card += model.thumbnail ? "<img class=\"thumb\" src=\"" + model.url + "thumbnail.png\" alt=\"\">"
                             : std::string("<span class=\"nothumb\">") + (model.triangles == 0 ? "no mesh" : "no picture") +

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "mdl/mdl_groups.h"
 #include "output_file.h"
 #include "received_model.h"
 
@@ -58,8 +59,13 @@ public:
     // when the export's folder is the model's own). Its GLB goes into the
     // gallery's script for it. False, with the failure, when that script
     // cannot be written; the model is then left off the page.
+    // Its groups, if it had any, give its animations and skin animations.
     bool AddModel(const GalleryName& name, const std::filesystem::path& folder, const ReceivedModel& model,
-                  bool thumbnail, ExportMessages& messages);
+                  const MdlGroups& groups, bool thumbnail, ExportMessages& messages);
+    bool AddModel(const GalleryName& name, const std::filesystem::path& folder, const ReceivedModel& model,
+                  bool thumbnail, ExportMessages& messages) {
+        return AddModel(name, folder, model, MdlGroups(), thumbnail, messages);
+    }
     // A model that was refused or failed, with the summary's reason.
     void AddUnconverted(const GalleryName& name, bool refused, const std::string& reason);
 
@@ -73,6 +79,7 @@ private:
         std::string url;  // of its folder, ending in '/' unless empty
         size_t vertices, triangles, frames, animations, skins;
         bool thumbnail;
+        std::string skinGroups;  // the skin groups the page plays, as JSON; empty without
     };
     struct Unconverted {
         GalleryName name;

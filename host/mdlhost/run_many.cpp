@@ -2,7 +2,6 @@
 // turn, whatever befalls the others, with a progress line, then summed up.
 #include <iostream>
 #include <optional>
-#include <random>
 #include <string_view>
 
 #include "pak_reader.h"
@@ -54,60 +53,31 @@ private:
     bool empty = true;
 };
 
-// An archive entry as a file of its own for the plug-in, removed afterwards.
-class TemporaryModel {
-public:
-    TemporaryModel(const PakArchive& archive, const PakEntry& entry, std::string& error) {
-        std::vector<uint8_t> bytes;
-        if (!archive.Read(entry, bytes, error)) return;
-        std::error_code failure;
-        const fs::path folder = fs::temp_directory_path(failure);
-        if (failure) {
-            error = "no temporary folder: " + failure.message();
-            return;
-        }
-        std::random_device random;
-        const fs::path name = "mdlhost-" + std::to_string(random()) + "-" + std::to_string(random()) + ".mdl";
-        ExportMessages messages;
-        OutputFile file(OutputFolder(folder, messages), name);
-        file.Write(bytes.data(), bytes.size());
-        if (!file.Commit()) {
-            error = messages.failure;
-            return;
-        }
-        path = folder / name;
-    }
-    ~TemporaryModel() {
-        std::error_code ignored;
-        if (!path.empty()) fs::remove(path, ignored);
-    }
-    TemporaryModel(const TemporaryModel&) = delete;
-    TemporaryModel& operator=(const TemporaryModel&) = delete;
-
-    const fs::path& Path() const { return path; }
-
-private:
-    fs::path path;
-};
-
 Result Convert(ConverterHost& host, const ModelSource& source, const fs::path& output, const Options& options,
                std::string* json, Gallery* gallery) {
     const GalleryName name = NameOf(source);
     std::string error;
     std::unique_ptr<TemporaryModel> copy;
     if (source.archive != nullptr) {
-        copy = std::make_unique<TemporaryModel>(*source.archive, source.archive->Entries()[source.entry], error);
+        std::vector<uint8_t> bytes;
+        if (!source.archive->Read(source.archive->Entries()[source.entry], bytes, error))
+            return Ended(name, Outcome::Failed, error);
+        copy = std::make_unique<TemporaryModel>(bytes, error);
         if (!error.empty()) return Ended(name, Outcome::Failed, error);
     }
-    const std::unique_ptr<Imported> imported = Imported::Run(host, copy ? copy->Path() : source.file, source.shown, error);
+    const fs::path& file = copy ? copy->Path() : source.file;
+    const std::unique_ptr<Imported> imported = Imported::Run(host, file, source.shown, error);
     if (!imported) return Ended(name, Outcome::Failed, error);
-    const ReceivedModel& model = imported->Model();
-    if (json != nullptr) *json = JsonDump(model);
-    if (!model.Succeeded()) return Ended(name, Outcome::Refused, BoxTexts(model));
-    if (options.exportDir.empty()) return Ended(name, Outcome::Converted, {});
+    if (json != nullptr) *json = JsonDump(imported->Model());
+    if (options.exportDir.empty()) {
+        if (!imported->Model().Succeeded()) return Ended(name, Outcome::Refused, BoxTexts(imported->Model()));
+        return Ended(name, Outcome::Converted, {});
+    }
+    if (!imported->Ungroup(host, file, error)) return Ended(name, Outcome::Failed, error);
+    if (!imported->Converted().Succeeded()) return Ended(name, Outcome::Refused, imported->Refusal());
 
     ExportMessages messages;
-    const Result result = ExportModel(model, name, output, options, gallery, messages);
+    const Result result = ExportModel(*imported, name, output, options, gallery, messages);
     if (result.outcome == Outcome::Converted) PrintMessages(messages, true);  // notes, such as a model without a mesh
     return result;
 }

@@ -16,19 +16,26 @@ int ConvertOne(ConverterHost& host, const std::string& file, const PluginIdentit
         return 1;
     }
     const ReceivedModel& model = imported->Model();
-    int status = 0;
+    // The report's verdict, unless the model is exported: then the export's.
+    int status = model.Succeeded() ? 0 : 1;
     if (!options.exportDir.empty()) {
+        status = 0;
+        if (!imported->Ungroup(host, fs::u8path(file), error)) {
+            std::cerr << "mdlhost: " << error << "\n";
+            status = 1;
+        }
         std::optional<Gallery> gallery;
         const std::string name = ArgumentPath(file).filename().u8string();
         if (options.gallery) gallery.emplace(fs::u8path(options.exportDir), std::vector<GalleryInput>{{file, name, true}});
         ExportMessages messages;
-        const Result result = ExportModel(model, {0, name, file}, {}, options, gallery ? &*gallery : nullptr, messages);
+        const Result result =
+            ExportModel(*imported, {0, name, file}, {}, options, gallery ? &*gallery : nullptr, messages);
         if (result.outcome != Outcome::Converted) status = 1;
-        PrintMessages(messages, model.Succeeded());
+        if (!imported->BadGroup().empty()) std::cerr << "mdlhost: " << imported->BadGroup() << "\n";
+        PrintMessages(messages, imported->Converted().Succeeded());
         if (gallery && !WriteGallery(*gallery, {result}, options, std::cerr)) status = 1;
     }
     const std::string header = "Plug-in type: " + std::to_string(plugin.type) + "\nFilter: " + plugin.filter + "\n";
     std::cout << (options.json ? JsonDump(model) : header + TextReport(model, plugin.description)) << std::flush;
-    if (!model.Succeeded()) status = 1;
     return status;
 }

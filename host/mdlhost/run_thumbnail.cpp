@@ -41,9 +41,9 @@ int DrawOneThumbnail(ConverterHost& host, const Options& options) {
     };
     std::string error;
     const std::unique_ptr<Imported> imported = Imported::Run(host, fs::u8path(file), file, error);
-    if (!imported) return none(error);
-    const ReceivedModel& model = imported->Model();
-    if (!model.Succeeded()) return none(BoxTexts(model));
+    if (!imported || !imported->Ungroup(host, fs::u8path(file), error)) return none(error);
+    const ReceivedModel& model = imported->Converted();
+    if (!model.Succeeded()) return none(imported->Refusal());
     ExportOptions exportOptions = options.exportOptions;
     exportOptions.thumbnail = options.thumbnailSize;
     if (!ExportsThumbnail(model, exportOptions)) return none("the model has no mesh");
@@ -51,7 +51,7 @@ int DrawOneThumbnail(ConverterHost& host, const Options& options) {
     const fs::path out = fs::u8path(options.thumbnailFile);
     ExportMessages messages;
     try {
-        const ExportMesh mesh(model, exportOptions.normals, false);
+        const ExportMesh mesh(model, imported->Groups(), exportOptions.normals, false);
         Pose rest;
         mesh.Compute(0, rest);
         const std::string png = ThumbnailPng(model, mesh, rest, exportOptions.thumbnail);

@@ -1,6 +1,9 @@
 #include "runs.h"
 
+#include <fstream>
 #include <iostream>
+#include <limits>
+#include <random>
 
 namespace fs = std::filesystem;
 
@@ -18,6 +21,63 @@ std::string BoxTexts(const ReceivedModel& model) {
     return texts.empty() ? "the import failed" : texts;
 }
 
+TemporaryModel::TemporaryModel(const std::vector<uint8_t>& bytes, std::string& error) {
+    std::error_code failure;
+    const fs::path folder = fs::temp_directory_path(failure);
+    if (failure) {
+        error = "no temporary folder: " + failure.message();
+        return;
+    }
+    std::random_device random;
+    const fs::path name = "mdlhost-" + std::to_string(random()) + "-" + std::to_string(random()) + ".mdl";
+    ExportMessages messages;
+    OutputFile file(OutputFolder(folder, messages), name);
+    file.Write(bytes.data(), bytes.size());
+    if (!file.Commit()) {
+        error = messages.failure;
+        return;
+    }
+    path = folder / name;
+}
+
+TemporaryModel::~TemporaryModel() {
+    std::error_code ignored;
+    if (!path.empty()) fs::remove(path, ignored);
+}
+
+std::unique_ptr<Imported> Imported::Run(ConverterHost& host, const fs::path& file, const std::string& shown,
+                                        std::string& error) {
+    const PluginPath pluginPath(file, error);
+    if (pluginPath.Get().empty()) return nullptr;
+    return std::unique_ptr<Imported>(new Imported(host.Import(pluginPath.Get()), shown));
+}
+
+bool Imported::Ungroup(ConverterHost& host, const fs::path& file, std::string& error) {
+    if (model.Succeeded()) return true;
+    // The plug-in measures a file in 32 bits: a larger one it has refused as
+    // it is.
+    std::error_code failure;
+    const uintmax_t size = fs::file_size(file, failure);
+    if (failure || size > uintmax_t(std::numeric_limits<int32_t>::max())) return true;
+    std::vector<uint8_t> bytes(size_t(size), 0);
+    std::ifstream in(file, std::ios::binary);
+    if (!in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(size))) {
+        error = "cannot read " + Shown(file) + " again";
+        return false;
+    }
+    UngroupedModel ungroupedModel = UngroupModel(bytes.data(), bytes.size());
+    if (ungroupedModel.kind == UngroupedModel::Kind::BadGroup) badGroup = ungroupedModel.reason;
+    if (ungroupedModel.kind != UngroupedModel::Kind::Ungrouped) return true;
+    const TemporaryModel copy(ungroupedModel.bytes, error);
+    if (copy.Path().empty()) return false;
+    ungrouped = Run(host, copy.Path(), shown, error);
+    if (!ungrouped) return false;
+    groups = std::move(ungroupedModel.groups);
+    return true;
+}
+
+std::string Imported::Refusal() const { return badGroup.empty() ? BoxTexts(Converted()) : badGroup; }
+
 // What became of a model, with where it came from.
 Result Ended(const GalleryName& name, Outcome outcome, std::string reason) {
     return {name.full, outcome, std::move(reason), name.input, name.inside};
@@ -30,14 +90,16 @@ GalleryName NameOf(const ModelSource& source) {
 // An imported model exported into its folder (output, under the export's;
 // empty for the export's own), and its card added to the gallery when there
 // is one: what became of it, the export's notes and failure in messages.
-Result ExportModel(const ReceivedModel& model, const GalleryName& name, const fs::path& output,
+Result ExportModel(const Imported& imported, const GalleryName& name, const fs::path& output,
                    const Options& options, Gallery* gallery, ExportMessages& messages) {
+    const ReceivedModel& model = imported.Converted();
     const fs::path root = fs::u8path(options.exportDir);
     const bool exported =
-        ExportScene(model, OutputFolder(output.empty() ? root : root / output, messages), options.exportOptions) &&
-        (gallery == nullptr ||
-         gallery->AddModel(name, output, model, ExportsThumbnail(model, options.exportOptions), messages));
-    if (!model.Succeeded()) return Ended(name, Outcome::Refused, BoxTexts(model));
+        ExportScene(model, imported.Groups(), OutputFolder(output.empty() ? root : root / output, messages),
+                    options.exportOptions) &&
+        (gallery == nullptr || gallery->AddModel(name, output, model, imported.Groups(),
+                                                 ExportsThumbnail(model, options.exportOptions), messages));
+    if (!model.Succeeded()) return Ended(name, Outcome::Refused, imported.Refusal());
     if (!exported) return Ended(name, Outcome::Failed, messages.failure);
     return Ended(name, Outcome::Converted, {});
 }

@@ -34,29 +34,63 @@ void PrintMessages(const ExportMessages& messages, bool imported);
 // The plug-in's message boxes, as the reason a model was refused.
 std::string BoxTexts(const ReceivedModel& model);
 
+// A model as a file of its own for the plug-in, under a temporary name,
+// removed with this object: an archive's entry, or a model ungrouped.
+class TemporaryModel {
+public:
+    // Empty, with the reason in error, when it cannot be written.
+    TemporaryModel(const std::vector<uint8_t>& bytes, std::string& error);
+    ~TemporaryModel();
+    TemporaryModel(const TemporaryModel&) = delete;
+    TemporaryModel& operator=(const TemporaryModel&) = delete;
+
+    const std::filesystem::path& Path() const { return path; }
+
+private:
+    std::filesystem::path path;
+};
+
 // One import, as every kind of run makes it: the capture and the model built
-// from it, which points into the capture and so lives beside it.
+// from it, which points into the capture and so lives beside it. The plug-in
+// refuses groups; for the export, a model it refused is imported once more
+// when the file has groups, as the same model with every group's skins and
+// frames as single entries, and the groups are kept to time and name them.
 class Imported {
 public:
     // Null, with the reason, when the file cannot be handed to the plug-in.
     static std::unique_ptr<Imported> Run(ConverterHost& host, const std::filesystem::path& file, const std::string& shown,
-                                         std::string& error) {
-        const PluginPath pluginPath(file, error);
-        if (pluginPath.Get().empty()) return nullptr;
-        return std::unique_ptr<Imported>(new Imported(host.Import(pluginPath.Get()), shown));
-    }
+                                         std::string& error);
     Imported(const Imported&) = delete;
     Imported& operator=(const Imported&) = delete;
+
+    // What the host received: the report and the dump.
     const ReceivedModel& Model() const { return model; }
 
+    // The import again with the groups as single entries, where the plug-in
+    // refused file and it has groups. False, with the reason, when the file
+    // cannot be read again or the model handed over; a bad group is no
+    // failure here but the reason the model is refused.
+    bool Ungroup(ConverterHost& host, const std::filesystem::path& file, std::string& error);
+    // What the export converts, with its groups (none unless ungrouped).
+    const ReceivedModel& Converted() const { return ungrouped ? ungrouped->model : model; }
+    const MdlGroups& Groups() const { return groups; }
+    // Why Converted() is refused: a bad group, or the plug-in's boxes.
+    std::string Refusal() const;
+    // What is wrong with the file's groups, or empty.
+    const std::string& BadGroup() const { return badGroup; }
+
 private:
-    Imported(ImportCapture capture_, const std::string& shown) : capture(std::move(capture_)) {
+    Imported(ImportCapture capture_, const std::string& shown_) : capture(std::move(capture_)), shown(shown_) {
         capture.file = shown;
         model = ReceiveModel(capture);
     }
 
     ImportCapture capture;
     ReceivedModel model;
+    std::string shown;
+    std::unique_ptr<Imported> ungrouped;
+    MdlGroups groups;
+    std::string badGroup;
 };
 
 // What became of a model, with where it came from.
@@ -65,10 +99,10 @@ Result Ended(const GalleryName& name, Outcome outcome, std::string reason);
 // A model as the gallery names it: by its path inside its input.
 GalleryName NameOf(const ModelSource& source);
 
-// An imported model exported into its folder (output, under the export's;
+// An imported model (Converted()) exported into its folder (output, under the export's;
 // empty for the export's own), and its card added to the gallery when there
 // is one: what became of it, the export's notes and failure in messages.
-Result ExportModel(const ReceivedModel& model, const GalleryName& name, const std::filesystem::path& output,
+Result ExportModel(const Imported& imported, const GalleryName& name, const std::filesystem::path& output,
                    const Options& options, Gallery* gallery, ExportMessages& messages);
 
 // What the gallery's models came from: each argument by its last name.

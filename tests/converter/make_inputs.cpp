@@ -1,7 +1,8 @@
 // Writes what the converter's tests convert: an archive of models with a
 // non-model entry, a refused model and two names that differ in case only;
-// the same models as loose files, numbered in the archive's order; a folder of models at several depths; and
-// one archive for each way an archive can be damaged or hostile.
+// the same models as loose files, numbered in the archive's order; a folder of models at several depths;
+// models with groups, loose and in an archive; and one archive for each way
+// an archive can be damaged or hostile.
 // Usage: make_inputs FOLDER
 #include <cstdio>
 #include <filesystem>
@@ -40,6 +41,20 @@ Model Figure(int seed) {
 
 std::vector<uint8_t> Text(const std::string& text) { return {text.begin(), text.end()}; }
 
+// A figure whose walk is a frame group at 20 frames a second and whose skin
+// is a group of two; with a count of frames, a group the converter refuses.
+Model Grouped(int seed, int frameCount = 3) {
+    Model model = Figure(seed);
+    std::vector<uint8_t> second = model.skins[0].indices;
+    for (uint8_t& texel : second) texel = uint8_t(255 - texel);
+    model.skins[0] = mdlwriter::Skin::Group({0.1f, 0.2f}, {model.skins[0].indices, second});
+    const std::vector<mdlwriter::Frame> walk(model.frames.begin() + 2, model.frames.end());
+    model.frames.resize(2);
+    model.frames.push_back(mdlwriter::Frame::Group({0.05f, 0.1f, 0.15f}, walk));
+    if (frameCount != 3) model.frames.back().count = frameCount;
+    return model;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -49,7 +64,7 @@ int main(int argc, char** argv) {
     }
     namespace fs = std::filesystem;
     const fs::path root = argv[1];
-    for (const char* folder : {"game", "loose", "models/monsters/big", "hostile", "pictures"}) fs::create_directories(root / folder);
+    for (const char* folder : {"game", "loose", "models/monsters/big", "hostile", "pictures", "groups"}) fs::create_directories(root / folder);
     bool ok = true;
     const auto write = [&ok, &root](const std::string& name, const std::vector<uint8_t>& bytes) {
         ok &= mdlwriter::WriteFile((root / name).string(), bytes);
@@ -77,6 +92,15 @@ int main(int argc, char** argv) {
     write("pictures/foreign.mdl", Text(std::string("IDST\x0a\0\0\0", 8) + " another format's model"));
     const std::vector<uint8_t> whole = Figure(8).Bytes();
     write("pictures/cut.mdl", std::vector<uint8_t>(whole.begin(), whole.begin() + long(whole.size() / 2)));
+
+    // Models with groups, alone and in an archive: one converts, one has a
+    // group of no frames.
+    write("groups/walk.mdl", Grouped(9).Bytes());
+    write("groups/bad.mdl", Grouped(9, 0).Bytes());
+    Pak groups;
+    groups.entries.push_back(pakwriter::File("progs/walk.mdl", Grouped(9).Bytes()));
+    groups.entries.push_back(pakwriter::File("progs/bad.mdl", Grouped(9, 0).Bytes()));
+    write("groups/groups.pak", groups.Bytes());
 
     // Damaged or hostile archives: each refused whole.
     const Pak good = [] {

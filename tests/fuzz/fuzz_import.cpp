@@ -2,7 +2,9 @@
 // it: a window whose capture accepts every list, and a ScaleImage that takes
 // the pixels and returns a buffer of its own. Then the host side reads what
 // it received: the model, the JSON dump, and the whole export (every file
-// of it, frames and normals too) into a folder that keeps nothing.
+// of it, frames and normals too) into a folder that keeps nothing. A model
+// with groups then goes the converter's way too: ungrouped, imported and
+// exported again.
 #include <unistd.h>
 
 #include <cstdint>
@@ -15,6 +17,7 @@
 
 #include "plugin/exports.h"
 #include "export_scene.h"
+#include "mdl/mdl_groups.h"
 #include "reports.h"
 
 namespace {
@@ -44,10 +47,12 @@ extern "C" char* ScaleImage(_COLOR* pixels, int width, int height) {
     return copy;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static FuzzHost host;
+namespace {
+
+// One import of bytes and its whole export, timed and named by groups.
+void ImportAndExport(FuzzHost& host, const uint8_t* data, size_t size, const MdlGroups& groups) {
     FILE* file = std::fopen(host.path.c_str(), "wb");
-    if (file == nullptr) return 0;
+    if (file == nullptr) return;
     std::fwrite(data, 1, size, file);
     std::fclose(file);
 
@@ -59,9 +64,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ExportMessages messages;
     ExportOptions options;
     options.frames = true;
-    ExportScene(model, OutputFolder::Nowhere(messages), options);
+    ExportScene(model, groups, OutputFolder::Nowhere(messages), options);
     host.capture = ImportCapture{};
     for (char* buffer : scaled) std::free(buffer);
     scaled.clear();
+}
+
+}  // namespace
+
+// The file as it is, and, as the converter does with a model the plug-in
+// refuses for its groups, the same model with its groups as single entries.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static FuzzHost host;
+    ImportAndExport(host, data, size, MdlGroups());
+    const UngroupedModel ungrouped = UngroupModel(data, size);
+    if (ungrouped.bytes.size() > size) std::abort();  // never larger than the file
+    if (ungrouped.kind == UngroupedModel::Kind::Ungrouped)
+        ImportAndExport(host, ungrouped.bytes.data(), ungrouped.bytes.size(), ungrouped.groups);
     return 0;
 }

@@ -80,6 +80,14 @@ int main(int argc, char** argv) {
     Model frameGroup = Base(3);
     frameGroup.frames[1].type = 1;
     ok &= WriteFile(folder + "/frame_group.mdl", frameGroup.Bytes());
+    // Groups as the converter takes them: a skin group, a frame group between
+    // single frames, and intervals that do not increase.
+    Model groups = Base(5);
+    groups.skins[0] = Skin::Group({0.1f, 0.1f}, {groups.skins[0].indices, std::vector<uint8_t>(8, 250)});
+    const std::vector<Frame> run(groups.frames.begin() + 2, groups.frames.begin() + 4);
+    groups.frames.erase(groups.frames.begin() + 2, groups.frames.begin() + 4);
+    groups.frames.insert(groups.frames.begin() + 2, Frame::Group({0.05f, 0.02f}, run));
+    ok &= WriteFile(folder + "/groups.mdl", groups.Bytes());
     Model twoSkins = Base(2);
     twoSkins.skins.push_back({0, std::vector<uint8_t>(8, 42)});
     twoSkins.frames[1].name = Frame::Name("abcdefghijklmnop");

@@ -143,7 +143,9 @@ async function checkGallery(browser, dir, {pictures = true} = {}) {
 
   const cards = await page.$$eval('.model', (nodes) => nodes.map((node) => ({
     index: node.dataset.index, path: node.dataset.path, folder: decodeURIComponent(node.dataset.folder),
+    skinGroups: node.dataset.skinGroups ? JSON.parse(node.dataset.skinGroups).length : 0,
   })));
+  let skinGroupsPlayed = 0;
   for (const card of cards) {
     const expected = glbNames(path.join(dir, card.folder, 'model.glb'));
     await page.click(`.model[data-index="${card.index}"] button.name`);
@@ -166,7 +168,8 @@ async function checkGallery(browser, dir, {pictures = true} = {}) {
       failures.push(`${card.path}: not shown (${seen.state}: ${seen.status})`);
       continue;
     }
-    const skins = expected.variants.length ? expected.variants : expected.skins === 1 ? ['skin 0'] : [];
+    const groups = Array.from({length: card.skinGroups}, (_, g) => 'group ' + g);
+    const skins = groups.concat(expected.variants.length ? expected.variants : expected.skins === 1 ? ['skin 0'] : []);
     try {
       assert.deepStrictEqual(seen.animations, expected.animations);
       assert.deepStrictEqual(seen.skins, skins);
@@ -175,12 +178,37 @@ async function checkGallery(browser, dir, {pictures = true} = {}) {
     }
     if (pictures && expected.animations.length && expected.variants.length > 1)
       await checkPictureChanges(page, card.path, failures);
+    if (card.skinGroups) {
+      await checkSkinGroupPlays(page, card.path, failures);
+      ++skinGroupsPlayed;
+    }
   }
   await page.close();
+  if (pictures && !skinGroupsPlayed) failures.push('no model with a skin group was shown');
   return failures;
 }
 
-// Playing the animation and choosing the second skin each change the
+// A skin group steps through its skins by its key times, chosen from the
+// list: every one of its skins is shown within a few of its loops.
+async function checkSkinGroupPlays(page, name, failures) {
+  await page.select('#skin', 'group 0');
+  const shown = await page.evaluate(async () => {
+    const viewer = document.getElementById('viewer');
+    // What was chosen before goes at the group's first step.
+    await new Promise((resolve) => setTimeout(resolve, 200));
+    const seen = new Set();
+    for (let tries = 0; tries < 60; ++tries) {
+      seen.add(viewer.variantName);
+      await new Promise((resolve) => setTimeout(resolve, 50));
+    }
+    return Array.from(seen);
+  });
+  const wanted = await page.$eval('.model.chosen', (card) => JSON.parse(card.dataset.skinGroups)[0].variants);
+  if (wanted.some((variant) => !shown.includes(variant)))
+    failures.push(`${name}: its skin group showed ${shown.join(', ')}, not every one of ${wanted.join(', ')}`);
+}
+
+// Playing the animation and choosing the last skin each change the
 // picture, within a few seconds (the viewer draws when it has the change).
 async function checkPictureChanges(page, name, failures) {
   const viewer = await page.$('#viewer');
@@ -196,7 +224,7 @@ async function checkPictureChanges(page, name, failures) {
   if (!await changes(still)) failures.push(name + ': playing the animation does not change the picture');
   await page.click('#play');
   const paused = await viewer.screenshot();
-  const variant = await page.$eval('#skin option:nth-child(2)', (option) => option.value);
+  const variant = await page.$eval('#skin option:last-child', (option) => option.value);
   await page.select('#skin', variant);
   if (!await changes(paused)) failures.push(name + ': another skin does not change the picture');
 }

@@ -1,7 +1,8 @@
 // Writes the models whose exports the glTF validator checks: a seam, several
 // skins, no frames, one frame, a repeated sequence name, more than 65,535
 // glTF vertices, 20,000 frames in one animation, and sequences named as
-// markup, quotes and bytes that are not UTF-8, in a model of two skins.
+// markup, quotes and bytes that are not UTF-8, in a model of two skins; and
+// skin and frame groups.
 // Usage: make_export_models FOLDER
 #include <cmath>
 #include <cstdio>
@@ -81,6 +82,23 @@ Model LongAnimation(int frames) {
     return model;
 }
 
+// Frame groups as the first and the last entry with a single frame between,
+// both of one stem, the second with intervals that do not increase; a single
+// skin, then a group of two.
+Model Groups() {
+    Model model = Tube(6, 3, {"flame1", "flame2", "flame3", "flame4", "stand1", "flame1", "flame2", "flame3"}, 3);
+    const auto group = [&model](size_t first, std::vector<float> intervals) {
+        const auto begin = model.frames.begin() + long(first), end = begin + long(intervals.size());
+        Frame frames = Frame::Group(std::move(intervals), std::vector<Frame>(begin, end));
+        model.frames.insert(model.frames.erase(begin, end), std::move(frames));
+    };
+    group(5, {0.1f, 0.1f, NAN});
+    group(0, {0.05f, 0.1f, 0.15f, 0.2f});
+    model.skins[1] = Skin::Group({0.1f, 0.3f}, {model.skins[1].indices, model.skins[2].indices});
+    model.skins.pop_back();
+    return model;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -98,6 +116,7 @@ int main(int argc, char** argv) {
                     Tube(6, 3, {"stand1", "stand2", "run1", "run2", "run3", "stand1", "stand2"}).Bytes());
     ok &= WriteFile(folder + "many_vertices.mdl", Tube(300, 220, {"wave1", "wave2"}, 1).Bytes());
     ok &= WriteFile(folder + "long_animation.mdl", LongAnimation(20000).Bytes());
+    ok &= WriteFile(folder + "groups.mdl", Groups().Bytes());
     ok &= WriteFile(folder + "hostile_names.mdl",
                     Tube(6, 3, {"</script>1", "</script>2", "<b id=x>1", "<svg onload=x>1", "\"'&amp;1", "\xff\xfe" "1"}, 2)
                         .Bytes());

@@ -37,12 +37,14 @@ function(compare name)
 endfunction()
 
 foreach(model column double_rounding hostile_floats not-a-model seam skins no_frames one_frame repeated_names
-        many_vertices hostile_names)
+        many_vertices hostile_names groups)
   compare(${model} ${model}.mdl --export-frames)
   compare(${model}-json --json ${model}.mdl)
 endforeach()
 compare(sample-linear column.mdl --export-interpolation linear --export-normals none)
 compare(game game/pak0.pak)
+compare(groups-archive groups/groups.pak)
+compare(groups-bad groups/bad.mdl)
 compare(game-json --json game/pak0.pak models)
 compare(cyrillic Модели/огр.mdl)
 compare(cyrillic-json --json Модели/огр.mdl)
@@ -54,7 +56,8 @@ foreach(platform linux windows)
   if(platform STREQUAL windows)
     set(program ${WINE_RUN} ${MDLHOST_EXE})
   endif()
-  execute_process(COMMAND ${program} game/pak0.pak Модели hostile_names.mdl --export ../out/gallery.${platform} --gallery
+  execute_process(COMMAND ${program} game/pak0.pak Модели hostile_names.mdl groups/groups.pak
+                          --export ../out/gallery.${platform} --gallery
                   WORKING_DIRECTORY ${WORK}/in OUTPUT_QUIET ERROR_QUIET)
 endforeach()
 if(NOT EXISTS ${WORK}/out/gallery.windows/index.html)

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,9 +23,23 @@ constexpr size_t OFFSET_NUMTRIS = 64;
 constexpr size_t OFFSET_NUMFRAMES = 68;
 constexpr size_t HEADER_SIZE = 84;
 
+// With skins in group, a skin group: its type (1 unless set), its count
+// (the group's size unless set), its intervals and its skins; else a single
+// skin, whose type may be set nonzero all the same.
 struct Skin {
     int32_t type = 0;
     std::vector<uint8_t> indices;  // skinwidth x skinheight
+    std::vector<float> intervals = {};
+    std::vector<std::vector<uint8_t>> group = {};
+    std::optional<int32_t> count = {};
+
+    static Skin Group(std::vector<float> intervals, std::vector<std::vector<uint8_t>> skins) {
+        Skin skin;
+        skin.type = 1;
+        skin.intervals = std::move(intervals);
+        skin.group = std::move(skins);
+        return skin;
+    }
 };
 
 struct TexCoord {
@@ -43,10 +58,23 @@ struct Vertex {
     uint8_t lightnormalindex;
 };
 
+// With frames in group, a frame group as a skin group is (its bounding
+// box as every frame's); else a single frame.
 struct Frame {
     int32_t type = 0;
     std::array<char, 16> name{};  // raw bytes: need not be terminated
     std::vector<Vertex> vertices;  // numverts
+    std::vector<float> intervals = {};
+    std::vector<Frame> group = {};
+    std::optional<int32_t> count = {};
+
+    static Frame Group(std::vector<float> intervals, std::vector<Frame> frames) {
+        Frame frame;
+        frame.type = 1;
+        frame.intervals = std::move(intervals);
+        frame.group = std::move(frames);
+        return frame;
+    }
 
     static std::array<char, 16> Name(const std::string& text) {
         std::array<char, 16> name{};
@@ -91,7 +119,13 @@ struct Model {
         Float(out, size);
         for (const Skin& skin : skins) {
             Int(out, skin.type);
-            out.insert(out.end(), skin.indices.begin(), skin.indices.end());
+            if (skin.group.empty()) {
+                out.insert(out.end(), skin.indices.begin(), skin.indices.end());
+                continue;
+            }
+            Int(out, skin.count.value_or(int32_t(skin.group.size())));
+            for (float interval : skin.intervals) Float(out, interval);
+            for (const std::vector<uint8_t>& indices : skin.group) out.insert(out.end(), indices.begin(), indices.end());
         }
         for (const TexCoord& tc : texCoords) {
             Int(out, tc.onseam);
@@ -104,15 +138,27 @@ struct Model {
         }
         for (const Frame& frame : frames) {
             Int(out, frame.type);
-            const uint8_t bbox[8] = {0, 0, 0, 0, 255, 255, 255, 0};
-            out.insert(out.end(), bbox, bbox + 8);
-            out.insert(out.end(), frame.name.begin(), frame.name.end());
-            for (const Vertex& vertex : frame.vertices) {
-                out.insert(out.end(), vertex.v, vertex.v + 3);
-                out.push_back(vertex.lightnormalindex);
+            if (frame.group.empty()) {
+                FrameBody(out, frame);
+                continue;
             }
+            Int(out, frame.count.value_or(int32_t(frame.group.size())));
+            out.insert(out.end(), BBOX, BBOX + 8);
+            for (float interval : frame.intervals) Float(out, interval);
+            for (const Frame& member : frame.group) FrameBody(out, member);
         }
         return out;
+    }
+
+    static constexpr uint8_t BBOX[8] = {0, 0, 0, 0, 255, 255, 255, 0};
+    // A frame without its group word.
+    static void FrameBody(std::vector<uint8_t>& out, const Frame& frame) {
+        out.insert(out.end(), BBOX, BBOX + 8);
+        out.insert(out.end(), frame.name.begin(), frame.name.end());
+        for (const Vertex& vertex : frame.vertices) {
+            out.insert(out.end(), vertex.v, vertex.v + 3);
+            out.push_back(vertex.lightnormalindex);
+        }
     }
 
     static void Int(std::vector<uint8_t>& out, int32_t value) {

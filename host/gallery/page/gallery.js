@@ -23,6 +23,8 @@
   let chosen = null;  // the card in the view
   let script = null;  // the script element bringing its GLB
   let modelUrl = null;  // the blob: URL the viewer shows
+  let skinGroups = [];  // the chosen model's skin groups: [{variants, keys}]
+  let skinFrame = 0;  // the animation frame request that steps a skin group
 
   function showMatching() {
     const words = filter.value.toLowerCase().split(/\s+/).filter(Boolean);
@@ -52,7 +54,31 @@
     select.disabled = names.length < 2;  // nothing to choose between
   }
 
+  function stopSkinGroup() {
+    if (skinFrame) cancelAnimationFrame(skinFrame);
+    skinFrame = 0;
+  }
+
+  // Steps through a skin group's variants as the game does: each from its
+  // key time to the next, the time taken modulo the last key.
+  function playSkinGroup(group) {
+    stopSkinGroup();
+    const start = performance.now();
+    const end = group.keys[group.keys.length - 1];
+    let shown = -1;
+    const step = function (now) {
+      const time = ((now - start) / 1000) % end;
+      let k = 0;
+      while (k + 1 < group.variants.length && group.keys[k + 1] <= time) ++k;
+      if (k !== shown) viewer.variantName = group.variants[k];
+      shown = k;
+      skinFrame = requestAnimationFrame(step);
+    };
+    skinFrame = requestAnimationFrame(step);
+  }
+
   function clearModel() {
+    stopSkinGroup();
     if (script) script.remove();
     script = null;
     if (modelUrl) URL.revokeObjectURL(modelUrl);
@@ -112,6 +138,18 @@
     // Several skins are the GLB's variants; a single one is its material.
     const variants = viewer.availableVariants || [];
     fillChoices(skins, variants.length || chosen.dataset.skins !== '1' ? variants : ['skin 0'], 'none');
+    // Each skin group can play, listed before the skins one by one; a model
+    // whose first skin is a group's starts playing it, as the game shows it.
+    skinGroups = JSON.parse(chosen.dataset.skinGroups || '[]')
+      .filter((group) => group.variants.every((name) => variants.includes(name)));
+    skinGroups.forEach(function (group, g) {
+      const name = group.variants[0].replace(/ frame 0$/, '');
+      skins.insertBefore(new Option(name + ', animated', 'group ' + g), skins.options[g]);
+    });
+    if (skinGroups.length && skinGroups[0].variants[0] === variants[0]) {
+      skins.value = 'group 0';
+      playSkinGroup(skinGroups[0]);
+    }
     if (names.length) viewer.animationName = names[0];
     play.disabled = !names.length;
     play.textContent = 'Play';
@@ -127,6 +165,9 @@
     viewer.currentTime = 0;
   });
   skins.addEventListener('change', function () {
+    const group = /^group (\d+)$/.exec(skins.value);
+    if (group) return playSkinGroup(skinGroups[Number(group[1])]);
+    stopSkinGroup();
     viewer.variantName = skins.value;
   });
   play.addEventListener('click', function () {
