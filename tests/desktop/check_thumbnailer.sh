@@ -42,7 +42,7 @@ cp "$sample" "$work/models/column.mdl"
 printf 'RAPO, not a model' >"$work/models/not-a-model.mdl"
 printf 'IDST\x0a\0\0\0 another format' >"$work/models/foreign.mdl"
 head -c 2000 "$work/models/monster.mdl" >"$work/models/cut.mdl"
-pictured=(column monster torch)
+pictured=(column monster torch flame)  # the flame: skin and frame groups
 unpictured=(not-a-model foreign cut)
 
 export HOME=$work/home XDG_CACHE_HOME=$work/cache XDG_DATA_HOME=$work/data
