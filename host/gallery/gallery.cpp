@@ -58,6 +58,31 @@ std::string PathText(const std::string& path) {
     return text;
 }
 
+// Markup built in order, each text escaped as it is appended.
+class Markup {
+public:
+    Markup& Tag(std::string_view markup) {
+        out += markup;
+        return *this;
+    }
+    Markup& Text(std::string_view text) {
+        out += HtmlText(text);
+        return *this;
+    }
+    Markup& Path(const std::string& path) {
+        out += PathText(path);
+        return *this;
+    }
+    Markup& Attribute(std::string_view name, std::string_view value) {
+        out.append(" ").append(name).append("=\"").append(HtmlText(value)).append("\"");
+        return *this;
+    }
+    const std::string& Get() const { return out; }
+
+private:
+    std::string out;
+};
+
 constexpr char BASE64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 // in's bytes as base64, a whole number of groups unless last.
@@ -287,23 +312,28 @@ std::string Gallery::Group(size_t group) const {
 // its picture and name (each a button that opens it), and its counts.
 std::string Gallery::Card(size_t i) const {
     const Model& model = models[i];
-    const std::string full = HtmlText(model.name.full);
-    std::string card = "<article class=\"model\" title=\"" + full + "\" data-index=\"" + std::to_string(i) +
-                       "\" data-path=\"" + full + "\" data-folder=\"" + model.url + "\" data-script=\"" + UrlPath(ModelScript(i)) +
-                       "\" data-obj=\"" + (model.vertices > 0 ? "1" : "") + "\" data-skins=\"" +
-                       std::to_string(model.skins) +
-                       (model.skinGroups.empty() ? "" : "\" data-skin-groups=\"" + HtmlText(model.skinGroups)) +
-                       "\">\n<button type=\"button\" class=\"open picture\" "
-                       "title=\"View in 3D\">";
-    card += model.thumbnail ? "<img class=\"thumb\" src=\"" + model.url + "thumbnail.png\" alt=\"\">"
-                            : std::string("<span class=\"nothumb\">") + (model.triangles == 0 ? "no mesh" : "no picture") +
-                                  "</span>";
-    return card + "</button>\n<h3><button type=\"button\" class=\"open name\">" + PathText(Named(model.name)) +
-           "</button></h3>\n" +
-           "<p class=\"counts\">" + Count(model.vertices, "vertex", "vertices") + " · " +
-           Count(model.triangles, "triangle", "triangles") + " · " + Count(model.frames, "frame", "frames") + " · " +
-           Count(model.animations, "animation", "animations") + " · " + Count(model.skins, "skin", "skins") +
-           "</p>\n</article>\n";
+    Markup card;
+    card.Tag("<article class=\"model\"")
+        .Attribute("title", model.name.full)
+        .Attribute("data-index", std::to_string(i))
+        .Attribute("data-path", model.name.full)
+        .Attribute("data-folder", model.url)
+        .Attribute("data-script", UrlPath(ModelScript(i)))
+        .Attribute("data-obj", model.vertices > 0 ? "1" : "")
+        .Attribute("data-skins", std::to_string(model.skins));
+    if (!model.skinGroups.empty()) card.Attribute("data-skin-groups", model.skinGroups);
+    card.Tag(">\n<button type=\"button\" class=\"open picture\" title=\"View in 3D\">");
+    if (model.thumbnail) {
+        card.Tag("<img class=\"thumb\"").Attribute("src", model.url + "thumbnail.png").Tag(" alt=\"\">");
+    } else {
+        card.Tag("<span class=\"nothumb\">").Text(model.triangles == 0 ? "no mesh" : "no picture").Tag("</span>");
+    }
+    card.Tag("</button>\n<h3><button type=\"button\" class=\"open name\">").Path(Named(model.name));
+    card.Tag("</button></h3>\n<p class=\"counts\">")
+        .Text(Count(model.vertices, "vertex", "vertices") + " · " + Count(model.triangles, "triangle", "triangles") +
+              " · " + Count(model.frames, "frame", "frames") + " · " +
+              Count(model.animations, "animation", "animations") + " · " + Count(model.skins, "skin", "skins"));
+    return card.Tag("</p>\n</article>\n").Get();
 }
 
 std::string Gallery::UnconvertedList() const {
@@ -314,16 +344,17 @@ std::string Gallery::UnconvertedList() const {
     std::stable_sort(order.begin(), order.end(), [this](size_t a, size_t b) {
         return GroupOf(unconverted[a].name.input) < GroupOf(unconverted[b].name.input);
     });
-    std::string list = "<section id=\"unconverted\">\n<h2>Not converted</h2>\n<ul>\n";
+    Markup list;
+    list.Tag("<section id=\"unconverted\">\n<h2>Not converted</h2>\n<ul>\n");
     for (const size_t i : order) {
         const Unconverted& model = unconverted[i];
         const size_t group = GroupOf(model.name.input);
         const bool within = !model.name.inside.empty() && group < inputs.size() && !inputs[group].alone;
-        list += std::string("<li class=\"") + (model.refused ? "refused" : "failed") + "\" title=\"" +
-                HtmlText(model.name.full) + "\">" + (model.refused ? "refused " : "failed ") + "<span class=\"path\">" +
-                PathText(Named(model.name)) + "</span>" +
-                (within ? " in <span class=\"from\">" + HtmlText(inputs[group].name) + "</span>" : "") +
-                ": <span class=\"reason\">" + HtmlText(model.reason) + "</span></li>\n";
+        const char* verdict = model.refused ? "refused" : "failed";
+        list.Tag("<li").Attribute("class", verdict).Attribute("title", model.name.full).Tag(">").Text(verdict);
+        list.Tag(" <span class=\"path\">").Path(Named(model.name)).Tag("</span>");
+        if (within) list.Tag(" in <span class=\"from\">").Text(inputs[group].name).Tag("</span>");
+        list.Tag(": <span class=\"reason\">").Text(model.reason).Tag("</span></li>\n");
     }
-    return list + "</ul>\n</section>\n";
+    return list.Tag("</ul>\n</section>\n").Get();
 }

@@ -32,6 +32,9 @@ const HOSTILE_NAMES = [
   {entry: 'index.html.mdl', shown: 'index.html.mdl', converted: true},
   {entry: 'INDEX_FILES/gallery.mdl', shown: 'INDEX_FILES/gallery.mdl', converted: true},
   {entry: 'gallery/x.mdl', shown: 'gallery/x.mdl', converted: true},
+  // One long name without a '/' to wrap at after it.
+  {entry: 'progs/fab_progs_ammo_explosives_large_long_name.mdl',
+    shown: 'progs/fab_progs_ammo_explosives_large_long_name.mdl', converted: true},
   {entry: 'progs/</script>.mdl', shown: 'progs/</script>.mdl', converted: false},
   {entry: 'progs/<b id=x>.mdl', shown: 'progs/<b id=x>.mdl', converted: false},
   {entry: 'progs/<svg onload=alert(1)>.mdl', shown: 'progs/<svg onload=alert(1)>.mdl', converted: false},
@@ -119,6 +122,21 @@ async function checkGallery(browser, dir, {pictures = true} = {}) {
     if (!named.some(({shown, tooltip}) => shown === name.shown && tooltip === 'game.pak/' + name.shown))
       failures.push('not shown as text with its path as given: ' + name.shown);
   }
+  // Every card's text stays inside its card, and the page does not scroll
+  // sideways.
+  const spilling = await page.evaluate(() => {
+    const found = [];
+    for (const card of document.querySelectorAll('.model')) {
+      const box = card.getBoundingClientRect();
+      for (const part of card.querySelectorAll('h3, button.name, .counts')) {
+        const inner = part.getBoundingClientRect();
+        if (inner.left < box.left - 0.5 || inner.right > box.right + 0.5) found.push(card.dataset.path);
+      }
+    }
+    if (document.documentElement.scrollWidth > window.innerWidth) found.push('the page scrolls sideways');
+    return [...new Set(found)];
+  });
+  for (const card of spilling) failures.push('a card\'s text leaves its card: ' + card);
   const headings = await page.$$eval('.input > h2', (nodes) => nodes.map((node) => node.textContent));
   if (headings.join() !== HEADINGS.join()) failures.push('the headings are ' + headings.join());
 
