@@ -2,12 +2,16 @@
 
 #include <new>
 
+#include "export_files.h"
 #include "export_mesh.h"
 #include "obj_writer.h"
 
 namespace {
 
-constexpr char THUMBNAIL[] = "thumbnail.png";
+// The one way the export draws its picture: of the mesh at rest.
+std::string Picture(const ReceivedModel& model, const ExportMesh& mesh, const Pose& rest, const ExportOptions& options) {
+    return ThumbnailPng(model, mesh, rest, options.thumbnail);
+}
 
 // The poses one at a time, each worked out once for the GLB's morph target
 // and the frame's OBJ.
@@ -36,22 +40,26 @@ bool WriteFiles(const ReceivedModel& model, const MdlGroups& groups, const Outpu
     std::string material;
     if (!WriteObjSkins(mesh, folder, material)) return false;
     if (mesh.vertexCount > 0) {
-        OutputFile obj(folder, "model.obj");
+        OutputFile obj(folder, OBJ_FILE);
         WriteObjPose(obj.Text(), mesh, rest, material);
         if (!obj.Commit()) return false;
     }
     if (options.thumbnail <= 0) return true;
     if (!ExportsThumbnail(model, options)) {
-        folder.Messages().Note("the model has no mesh, so there is no " + Shown(folder.Root() / THUMBNAIL));
+        folder.Messages().Note("the model has no mesh, so there is no " + Shown(folder.Root() / THUMBNAIL_FILE));
         return true;
     }
-    OutputFile thumbnail(folder, THUMBNAIL);
-    const std::string png = ThumbnailPng(model, mesh, rest, options.thumbnail);
-    thumbnail.Write(png.data(), png.size());
-    return thumbnail.Commit();
+    return folder.WriteFile(THUMBNAIL_FILE, Picture(model, mesh, rest, options));
 }
 
 }  // namespace
+
+std::string ThumbnailAlone(const ReceivedModel& model, const MdlGroups& groups, const ExportOptions& options) {
+    const ExportMesh mesh(model, groups, options.normals, false);
+    Pose rest;
+    mesh.Compute(0, rest);
+    return Picture(model, mesh, rest, options);
+}
 
 bool ExportScene(const ReceivedModel& model, const MdlGroups& groups, const OutputFolder& folder,
                  const ExportOptions& options) {

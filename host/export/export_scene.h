@@ -36,6 +36,10 @@ inline bool ExportsThumbnail(const ReceivedModel& model, const ExportOptions& op
     return options.thumbnail > 0 && !model.vertices.empty() && !model.faces.empty();
 }
 
+// thumbnail.png's bytes alone, as the export draws them, for a model it
+// draws (ExportsThumbnail); the skins' own files are never encoded.
+std::string ThumbnailAlone(const ReceivedModel& model, const MdlGroups& groups, const ExportOptions& options);
+
 inline bool ExportScene(const ReceivedModel& model, const std::filesystem::path& directory,
                         const ExportOptions& options, ExportMessages& messages) {
     return ExportScene(model, OutputFolder(directory, messages), options);

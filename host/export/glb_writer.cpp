@@ -1,5 +1,6 @@
 #include "glb_writer.h"
 
+#include "export_files.h"
 #include <limits>
 #include <map>
 
@@ -342,7 +343,7 @@ void GlbWriter::WriteVectors(const std::vector<Vec3>& values, const std::vector<
 }
 
 bool GlbWriter::Begin(const OutputFolder& folder, const Pose& rest) {
-    const std::filesystem::path name = "model.glb";
+    const std::filesystem::path name = GLB_FILE;
     const auto refuse = [&](const std::string& reason) {
         folder.Messages().Fail("cannot write " + Shown(folder.Root() / name) + ": " + reason);
         return false;
@@ -445,7 +446,7 @@ bool GlbWriter::AddTarget(const Pose& pose) {
 bool GlbWriter::Finish() {
     // The header promised every target: a file with fewer is never named.
     if (hasMesh && layout->written != layout->targets) {
-        messages->Fail("model.glb: " + std::to_string(layout->written) + " of " + std::to_string(layout->targets) +
+        messages->Fail(std::string(GLB_FILE) + ": " + std::to_string(layout->written) + " of " + std::to_string(layout->targets) +
                        " morph targets written");
         return false;
     }

@@ -1,5 +1,6 @@
 #include "obj_writer.h"
 
+#include "export_files.h"
 #include <cmath>
 
 namespace fs = std::filesystem;
@@ -32,7 +33,7 @@ std::ostream& operator<<(std::ostream& out, Coordinate coordinate) {
 
 void WriteObjPose(std::ostream& out, const ExportMesh& mesh, const Pose& pose, const std::string& material) {
     out << "# exported by mdlhost\n";
-    if (!material.empty()) out << "mtllib model.mtl\nusemtl " << material << "\n";
+    if (!material.empty()) out << "mtllib " << MTL_FILE << "\nusemtl " << material << "\n";
     for (const Vec3& p : pose.positions)
         out << "v " << Coordinate{p[0]} << " " << Coordinate{p[1]} << " " << Coordinate{p[2]} << "\n";
     for (const Vec3& n : pose.normals) out << "vn " << n[0] << " " << n[1] << " " << n[2] << "\n";
@@ -54,19 +55,14 @@ fs::path ObjFramePath(const ExportAnimation& animation, size_t frame) {
 
 bool WriteObjSkins(const ExportMesh& mesh, const OutputFolder& folder, std::string& material) {
     material.clear();
-    const auto write = [&folder](const std::string& name, const std::string& bytes) {
-        OutputFile png(folder, name);
-        png.Write(bytes.data(), bytes.size());
-        return png.Commit();
-    };
     for (size_t i = 0; i < mesh.skins.size(); ++i) {
         if (mesh.skins[i].empty()) continue;
         const std::string name = "texture" + std::to_string(i);
-        if (!write(name + ".png", mesh.skins[i])) return false;
+        if (!folder.WriteFile(name + ".png", mesh.skins[i])) return false;
         const bool glows = !mesh.fullbrights[i].empty();
-        if (glows && !write(name + "_fullbright.png", mesh.fullbrights[i])) return false;
+        if (glows && !folder.WriteFile(name + "_fullbright.png", mesh.fullbrights[i])) return false;
         if (material.empty()) {
-            OutputFile mtl(folder, "model.mtl");
+            OutputFile mtl(folder, MTL_FILE);
             mtl.Text() << "newmtl skin\nKd 1 1 1\nmap_Kd " << name << ".png\n";
             if (glows) mtl.Text() << "Ke 1 1 1\nmap_Ke " << name << "_fullbright.png\n";
             if (!mtl.Commit()) return false;

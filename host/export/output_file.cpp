@@ -137,3 +137,9 @@ bool OutputFile::Commit() {
     committed = true;
     return true;
 }
+
+bool OutputFolder::WriteFile(const fs::path& relative, std::string_view bytes) const {
+    OutputFile file(*this, relative);
+    file.Write(bytes.data(), bytes.size());
+    return file.Commit();
+}

@@ -12,6 +12,7 @@
 #include <ostream>
 #include <streambuf>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // What an export has to say besides its files: notes (a model without a
@@ -46,6 +47,8 @@ public:
 
     // Creates the folder, or relative folder under it, with its parents.
     bool Create(const std::filesystem::path& relative = {}) const;
+    // A file whose bytes are all at hand, written whole (see OutputFile).
+    bool WriteFile(const std::filesystem::path& relative, std::string_view bytes) const;
 
 private:
     std::filesystem::path root;

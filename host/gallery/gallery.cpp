@@ -6,6 +6,7 @@
 #include <set>
 
 #include "export_animations.h"
+#include "export_files.h"
 #include "gallery_files.h"
 
 namespace fs = std::filesystem;
@@ -227,7 +228,7 @@ bool Gallery::AddModel(const GalleryName& name, const fs::path& folder, const Re
                        const MdlGroups& groups, bool thumbnail, ExportMessages& messages) {
     const OutputFolder out(root, messages);
     if (!out.Create(fs::path(GALLERY_FILES) / "models") ||
-        !WriteModelScript(root / folder / "model.glb", out, ModelScript(models.size()), models.size()))
+        !WriteModelScript(root / folder / GLB_FILE, out, ModelScript(models.size()), models.size()))
         return false;
     Model entry{name, UrlPath(folder), model.vertices.size(), model.faces.size(), 0, 0, model.skins.size(), thumbnail,
                 SkinGroupsJson(model, groups)};
@@ -247,15 +248,9 @@ void Gallery::AddUnconverted(const GalleryName& name, bool refused, const std::s
 bool Gallery::Write(const std::string& title, ExportMessages& messages) const {
     const OutputFolder out(root, messages);
     if (!out.Create(GALLERY_FILES)) return false;
-    for (const GalleryFile& file : GalleryFiles()) {
-        OutputFile written(out, fs::path(GALLERY_FILES) / file.name);
-        written.Write(file.bytes.data(), file.bytes.size());
-        if (!written.Commit()) return false;
-    }
-    OutputFile page(out, GALLERY_PAGE);
-    const std::string text = Page(title);
-    page.Write(text.data(), text.size());
-    return page.Commit();
+    for (const GalleryFile& file : GalleryFiles())
+        if (!out.WriteFile(fs::path(GALLERY_FILES) / file.name, file.bytes)) return false;
+    return out.WriteFile(GALLERY_PAGE, Page(title));
 }
 
 std::string Gallery::Page(const std::string& title) const {
@@ -324,7 +319,7 @@ std::string Gallery::Card(size_t i) const {
     if (!model.skinGroups.empty()) card.Attribute("data-skin-groups", model.skinGroups);
     card.Tag(">\n<button type=\"button\" class=\"open picture\" title=\"View in 3D\">");
     if (model.thumbnail) {
-        card.Tag("<img class=\"thumb\"").Attribute("src", model.url + "thumbnail.png").Tag(" alt=\"\">");
+        card.Tag("<img class=\"thumb\"").Attribute("src", model.url + THUMBNAIL_FILE).Tag(" alt=\"\">");
     } else {
         card.Tag("<span class=\"nothumb\">").Text(model.triangles == 0 ? "no mesh" : "no picture").Tag("</span>");
     }

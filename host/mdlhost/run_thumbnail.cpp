@@ -1,9 +1,10 @@
 // One model's picture, as a file manager's thumbnailer asks for it:
 // thumbnail.png as the export draws it, at the size asked, written whole to
-// the file named (under a partial name, renamed when whole) and nothing else. A model that gives no picture (one the
-// plug-in refuses, or without a mesh) leaves no file and exits 1 with the
-// reason; the plug-in's message boxes go to the host's window, never to the
-// screen.
+// the file named and nothing else: a new file as every export file is, one
+// already there in place (see WriteInPlace). A model that gives no picture
+// (one the plug-in refuses, or without a mesh) leaves no file and exits 1
+// with the reason; the plug-in's message boxes go to the host's window,
+// never to the screen.
 #include <fstream>
 #include <iostream>
 #include <new>
@@ -51,16 +52,11 @@ int DrawOneThumbnail(ConverterHost& host, const Options& options) {
     const fs::path out = fs::u8path(options.thumbnailFile);
     ExportMessages messages;
     try {
-        const ExportMesh mesh(model, imported->Groups(), exportOptions.normals, false);
-        Pose rest;
-        mesh.Compute(0, rest);
-        const std::string png = ThumbnailPng(model, mesh, rest, exportOptions.thumbnail);
+        const std::string png = ThumbnailAlone(model, imported->Groups(), exportOptions);
         std::error_code unknown;
         if (fs::is_regular_file(out, unknown)) return WriteInPlace(out, png) ? 0 : none("cannot write " + Shown(out));
-        OutputFile picture(OutputFolder(out.has_parent_path() ? out.parent_path() : fs::path("."), messages),
-                           out.filename());
-        picture.Write(png.data(), png.size());
-        if (!picture.Commit()) return none(messages.failure);
+        const OutputFolder folder(out.has_parent_path() ? out.parent_path() : fs::path("."), messages);
+        if (!folder.WriteFile(out.filename(), png)) return none(messages.failure);
     } catch (const std::bad_alloc&) {
         return none("not enough memory");
     }

@@ -31,9 +31,8 @@ TemporaryModel::TemporaryModel(const std::vector<uint8_t>& bytes, std::string& e
     std::random_device random;
     const fs::path name = "mdlhost-" + std::to_string(random()) + "-" + std::to_string(random()) + ".mdl";
     ExportMessages messages;
-    OutputFile file(OutputFolder(folder, messages), name);
-    file.Write(bytes.data(), bytes.size());
-    if (!file.Commit()) {
+    if (!OutputFolder(folder, messages)
+             .WriteFile(name, {reinterpret_cast<const char*>(bytes.data()), bytes.size()})) {
         error = messages.failure;
         return;
     }
