@@ -24,7 +24,7 @@ class OutputFolders : public testing::TestWithParam<NamingCase> {};
 TEST_P(OutputFolders, AreThePathLessItsExtensionUniqueInAnyCase) {
     std::vector<ModelSource> models;
     for (const std::string& relative : GetParam().relatives)
-        models.push_back({relative, {}, nullptr, 0, std::filesystem::u8path(relative)});
+        models.push_back({{0, relative, relative}, {}, nullptr, 0, std::filesystem::u8path(relative)});
     std::vector<std::string> folders;
     for (const std::filesystem::path& folder : ChooseOutputFolders(models, GetParam().reserved))
         folders.push_back(folder.generic_u8string());

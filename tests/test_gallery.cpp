@@ -170,7 +170,7 @@ TEST_F(GalleryPage, NamesModelsByTheirPathInsideTheirInputUnderItsHeading) {
                            {"/home/someone/games/id1/", "id1", false},
                            {"/home/someone/b.mdl", "b.mdl", true},
                            {"/home/someone/gone.mdl", "gone.mdl", true}});
-    const std::vector<GalleryName> converted = {{0, "progs/zombie.mdl", pak + "/progs/zombie.mdl"},
+    const std::vector<ModelName> converted = {{0, "progs/zombie.mdl", pak + "/progs/zombie.mdl"},
                                                 {2, "progs/ogre.mdl", "/home/someone/games/id1/progs/ogre.mdl"},
                                                 {1, "a.mdl", "/home/someone/a.mdl"},
                                                 {3, "b.mdl", "/home/someone/b.mdl"},

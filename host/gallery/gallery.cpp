@@ -219,12 +219,12 @@ size_t Gallery::GroupOf(size_t input) const {
     return inputs.size();  // of no input named: with those named alone
 }
 
-std::string Gallery::Named(const GalleryName& name) const {
+std::string Gallery::Named(const ModelName& name) const {
     if (!name.inside.empty()) return name.inside;
-    return name.input < inputs.size() ? inputs[name.input].name : name.full;
+    return name.argument < inputs.size() ? inputs[name.argument].name : name.shown;
 }
 
-bool Gallery::AddModel(const GalleryName& name, const fs::path& folder, const ReceivedModel& model,
+bool Gallery::AddModel(const ModelName& name, const fs::path& folder, const ReceivedModel& model,
                        const MdlGroups& groups, bool thumbnail, ExportMessages& messages) {
     const OutputFolder out(root, messages);
     if (!out.Create(fs::path(GALLERY_FILES) / "models") ||
@@ -241,7 +241,7 @@ bool Gallery::AddModel(const GalleryName& name, const fs::path& folder, const Re
     return true;
 }
 
-void Gallery::AddUnconverted(const GalleryName& name, bool refused, const std::string& reason) {
+void Gallery::AddUnconverted(const ModelName& name, bool refused, const std::string& reason) {
     unconverted.push_back({name, refused, reason});
 }
 
@@ -270,8 +270,8 @@ std::string Gallery::Page(const std::string& title) const {
                        "<span id=\"matching\" role=\"status\"></span>\n</header>\n<main>\n"
                        "<div id=\"models\">\n";
     std::set<size_t> groups;
-    for (const Model& model : models) groups.insert(GroupOf(model.name.input));
-    for (const Unconverted& model : unconverted) groups.insert(GroupOf(model.name.input));
+    for (const Model& model : models) groups.insert(GroupOf(model.name.argument));
+    for (const Unconverted& model : unconverted) groups.insert(GroupOf(model.name.argument));
     for (const size_t group : groups) page += Group(group);
     page += std::string("</div>\n") + VIEW + "</main>\n" + UnconvertedList();
     page += "<footer>Written by mdlhost. The 3D view is model-viewer, with three.js and lit inside; their "
@@ -284,13 +284,13 @@ std::string Gallery::Page(const std::string& title) const {
 std::string Gallery::Group(size_t group) const {
     size_t refused = 0, failed = 0;
     for (const Unconverted& model : unconverted) {
-        if (GroupOf(model.name.input) != group) continue;
+        if (GroupOf(model.name.argument) != group) continue;
         (model.refused ? refused : failed) += 1;
     }
     std::string cards;
     size_t converted = 0;
     for (size_t i = 0; i < models.size(); ++i) {
-        if (GroupOf(models[i].name.input) != group) continue;
+        if (GroupOf(models[i].name.argument) != group) continue;
         cards += Card(i);
         ++converted;
     }
@@ -309,9 +309,9 @@ std::string Gallery::Card(size_t i) const {
     const Model& model = models[i];
     Markup card;
     card.Tag("<article class=\"model\"")
-        .Attribute("title", model.name.full)
+        .Attribute("title", model.name.shown)
         .Attribute("data-index", std::to_string(i))
-        .Attribute("data-path", model.name.full)
+        .Attribute("data-path", model.name.shown)
         .Attribute("data-folder", model.url)
         .Attribute("data-script", UrlPath(ModelScript(i)))
         .Attribute("data-obj", model.vertices > 0 ? "1" : "")
@@ -337,16 +337,16 @@ std::string Gallery::UnconvertedList() const {
     std::vector<size_t> order(unconverted.size());
     for (size_t i = 0; i < order.size(); ++i) order[i] = i;
     std::stable_sort(order.begin(), order.end(), [this](size_t a, size_t b) {
-        return GroupOf(unconverted[a].name.input) < GroupOf(unconverted[b].name.input);
+        return GroupOf(unconverted[a].name.argument) < GroupOf(unconverted[b].name.argument);
     });
     Markup list;
     list.Tag("<section id=\"unconverted\">\n<h2>Not converted</h2>\n<ul>\n");
     for (const size_t i : order) {
         const Unconverted& model = unconverted[i];
-        const size_t group = GroupOf(model.name.input);
+        const size_t group = GroupOf(model.name.argument);
         const bool within = !model.name.inside.empty() && group < inputs.size() && !inputs[group].alone;
         const char* verdict = model.refused ? "refused" : "failed";
-        list.Tag("<li").Attribute("class", verdict).Attribute("title", model.name.full).Tag(">").Text(verdict);
+        list.Tag("<li").Attribute("class", verdict).Attribute("title", model.name.shown).Tag(">").Text(verdict);
         list.Tag(" <span class=\"path\">").Path(Named(model.name)).Tag("</span>");
         if (within) list.Tag(" in <span class=\"from\">").Text(inputs[group].name).Tag("</span>");
         list.Tag(": <span class=\"reason\">").Text(model.reason).Tag("</span></li>\n");

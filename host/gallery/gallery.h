@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "mdl/mdl_groups.h"
+#include "model_name.h"
 #include "output_file.h"
 #include "received_model.h"
 
@@ -41,15 +42,9 @@ struct GalleryInput {
     bool alone;        // a model, or nothing, rather than a folder or an archive
 };
 
-// A model as the page names it: by its path inside its input (its file name
-// when named alone), and by its path as given, which is its tooltip and
-// which the filter matches, since a shared page should not show a stranger's
-// folders at first sight.
-struct GalleryName {
-    size_t input;        // of the gallery's
-    std::string inside;  // empty for the input itself (an archive that cannot be read)
-    std::string full;
-};
+// The page names a model by its path inside its input (its file name when
+// named alone); its path as given is its tooltip, which the filter matches,
+// since a shared page should not show a stranger's folders at first sight.
 
 class Gallery {
 public:
@@ -60,14 +55,14 @@ public:
     // gallery's script for it. False, with the failure, when that script
     // cannot be written; the model is then left off the page.
     // Its groups, if it had any, give its animations and skin animations.
-    bool AddModel(const GalleryName& name, const std::filesystem::path& folder, const ReceivedModel& model,
+    bool AddModel(const ModelName& name, const std::filesystem::path& folder, const ReceivedModel& model,
                   const MdlGroups& groups, bool thumbnail, ExportMessages& messages);
-    bool AddModel(const GalleryName& name, const std::filesystem::path& folder, const ReceivedModel& model,
+    bool AddModel(const ModelName& name, const std::filesystem::path& folder, const ReceivedModel& model,
                   bool thumbnail, ExportMessages& messages) {
         return AddModel(name, folder, model, MdlGroups(), thumbnail, messages);
     }
     // A model that was refused or failed, with the summary's reason.
-    void AddUnconverted(const GalleryName& name, bool refused, const std::string& reason);
+    void AddUnconverted(const ModelName& name, bool refused, const std::string& reason);
 
     // index.html and the viewer's files. False, with the failure, when
     // any cannot be written.
@@ -75,14 +70,14 @@ public:
 
 private:
     struct Model {
-        GalleryName name;
+        ModelName name;
         std::string url;  // of its folder, ending in '/' unless empty
         size_t vertices, triangles, frames, animations, skins;
         bool thumbnail;
         std::string skinGroups;  // the skin groups the page plays, as JSON; empty without
     };
     struct Unconverted {
-        GalleryName name;
+        ModelName name;
         bool refused;
         std::string reason;
     };
@@ -90,7 +85,7 @@ private:
     // The heading an input's models go under: the first input named alone
     // for every one named alone.
     size_t GroupOf(size_t input) const;
-    std::string Named(const GalleryName& name) const;
+    std::string Named(const ModelName& name) const;
     std::string Page(const std::string& title) const;
     std::string Group(size_t group) const;
     std::string Card(size_t index) const;

@@ -30,12 +30,12 @@ void CollectFolder(size_t index, const std::string& argument, const fs::path& fo
         if (it->is_regular_file(ignored) && EndsWith(it->path().filename().u8string(), ".mdl")) found.push_back(it->path());
     }
     if (error)
-        inputs.unreadable.push_back({argument, Outcome::Failed, "cannot read the folder: " + error.message(), index, {}});
+        inputs.unreadable.push_back({{index, {}, argument}, Outcome::Failed, "cannot read the folder: " + error.message()});
     std::sort(found.begin(), found.end());
     for (const fs::path& file : found) {
         const fs::path relative = file.lexically_relative(folder);
-        ModelSource source{(fs::u8path(argument) / relative).generic_u8string(), file, nullptr, 0, relative, index};
-        inputs.models.push_back(std::move(source));
+        const std::string shown = (fs::u8path(argument) / relative).generic_u8string();
+        inputs.models.push_back({{index, relative.generic_u8string(), shown}, file, nullptr, 0, relative});
     }
 }
 
@@ -43,7 +43,7 @@ void CollectArchive(size_t index, const std::string& argument, const fs::path& p
     std::string error;
     std::unique_ptr<PakArchive> archive = PakArchive::Open(path, error);
     if (!archive) {
-        inputs.unreadable.push_back({argument, Outcome::Failed, error, index, {}});
+        inputs.unreadable.push_back({{index, {}, argument}, Outcome::Failed, error});
         return;
     }
     for (size_t i = 0; i < archive->Entries().size(); ++i) {
@@ -52,12 +52,12 @@ void CollectArchive(size_t index, const std::string& argument, const fs::path& p
         const std::string unsafe = UnsafeEntryName(entry.name);
         if (!unsafe.empty()) {
             // Any bytes, shown as the dump shows them.
-            inputs.unreadable.push_back(
-                {argument + "/" + BytesAsText(entry.name), Outcome::Refused, unsafe, index, BytesAsText(entry.name)});
+            const std::string name = BytesAsText(entry.name);
+            inputs.unreadable.push_back({{index, name, argument + "/" + name}, Outcome::Refused, unsafe});
             continue;
         }
         // A safe name is UTF-8 text, a relative path that stays under the export's folder.
-        inputs.models.push_back({argument + "/" + entry.name, {}, archive.get(), i, fs::u8path(entry.name), index});
+        inputs.models.push_back({{index, entry.name, argument + "/" + entry.name}, {}, archive.get(), i, fs::u8path(entry.name)});
     }
     inputs.archives.push_back(std::move(archive));
 }
@@ -87,9 +87,11 @@ Inputs Collect(const std::vector<std::string>& arguments, const std::vector<Inpu
         case InputKind::Folder: CollectFolder(i, argument, path, inputs); break;
         case InputKind::Archive: CollectArchive(i, argument, path, inputs); break;
         case InputKind::Missing:
-            inputs.unreadable.push_back({argument, Outcome::Failed, "no such file or folder", i, {}});
+            inputs.unreadable.push_back({{i, {}, argument}, Outcome::Failed, "no such file or folder"});
             break;
-        case InputKind::Model: inputs.models.push_back({argument, path, nullptr, 0, path.filename(), i}); break;
+        case InputKind::Model:
+            inputs.models.push_back({{i, path.filename().generic_u8string(), argument}, path, nullptr, 0, path.filename()});
+            break;
         }
     }
     return inputs;

@@ -9,28 +9,25 @@
 #include <string>
 #include <vector>
 
+#include "model_name.h"
 #include "pak_reader.h"
 
 // One model to convert: a file on disk, or an entry of an archive.
 struct ModelSource {
-    std::string shown;  // as reports name it: the path given, or ARCHIVE/ENTRY
+    ModelName name;
     std::filesystem::path file;  // on disk; empty for an archive entry
     const PakArchive* archive = nullptr;
-    size_t entry = 0;  // of the archive's
-    std::filesystem::path relative;  // its path inside the folder or archive named, or a loose file's own name
-    size_t argument = 0;  // the one that named it
+    size_t entry = 0;                // of the archive's
+    std::filesystem::path relative;  // name.inside as a path, which its output folder follows
 };
 
 enum class Outcome { Converted, Refused, Failed };
 
+// What became of a model.
 struct Result {
-    std::string shown;
+    ModelName name;
     Outcome outcome;
     std::string reason;
-    // Where it came from, as for a model source: the argument, and the path
-    // inside it (empty for the argument itself, such as an unreadable archive).
-    size_t argument = 0;
-    std::string inside;
 };
 
 // An argument as a path without a trailing separator, so that its file

@@ -18,9 +18,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The command line into options; a status to exit with when there is
-// nothing to convert (help, or a command line that is wrong).
-std::optional<int> ParseOptions(const std::vector<std::string>& arguments, Options& options) {
+// The command line into options, droppedOnProgram when it was made for
+// files dropped on the program; a status to exit with when there is nothing
+// to convert (help, or a command line that is wrong).
+std::optional<int> ParseOptions(const std::vector<std::string>& arguments, bool droppedOnProgram, Options& options) {
     CLI::App app{"Imports model files through the plug-in and reports what the host received; converts them "
                  "to glTF and OBJ with --export. FILE may name models, folders of models and .pak archives."};
     // Options begin with '-' on every platform: on Windows, /Models/ogre.mdl
@@ -104,8 +105,8 @@ std::optional<int> ParseOptions(const std::vector<std::string>& arguments, Optio
         }
         options.exportDir = folder->u8string();
         options.gallery = true;
-        options.dropped = true;
     }
+    options.dropped = droppedOnProgram || options.open;
     return std::nullopt;
 }
 
@@ -129,6 +130,19 @@ void WaitForEnter() {
     std::getline(std::cin, line);
 }
 
+// The kinds of run, each in a file of its own.
+enum class RunKind {
+    Picture,     // --thumbnail: one model's picture alone
+    OneModel,    // one model named as a file (or as what is not there), reported whole
+    ManyModels,  // anything more, or files dropped on the program: converted in turn and summed up
+};
+
+RunKind KindOfRun(const Options& options, const std::vector<InputKind>& kinds) {
+    if (!options.thumbnailFile.empty()) return RunKind::Picture;
+    const bool oneModel = kinds.size() == 1 && (kinds[0] == InputKind::Model || kinds[0] == InputKind::Missing);
+    return oneModel && !options.dropped ? RunKind::OneModel : RunKind::ManyModels;
+}
+
 int Run(const Options& options) {
     std::string error;
     const std::unique_ptr<ConverterHost> host = LoadConverterHost(fs::u8path(options.plugin), error);
@@ -140,14 +154,14 @@ int Run(const Options& options) {
     const PluginIdentity plugin = Identify(host->Plugin());
     host->Plugin().ReturnData(0, 0);
 
-    if (!options.thumbnailFile.empty()) return DrawOneThumbnail(*host, options);
-    // One model named as a file (or as what is not there) is reported whole;
-    // anything more is converted in turn and summed up.
     std::vector<InputKind> kinds;
     for (const std::string& file : options.files) kinds.push_back(Classify(file));
-    if (!options.dropped && kinds.size() == 1 && (kinds[0] == InputKind::Model || kinds[0] == InputKind::Missing))
-        return ConvertOne(*host, options.files[0], plugin, options);
-    return ConvertMany(*host, options, kinds);
+    switch (KindOfRun(options, kinds)) {
+    case RunKind::Picture: return DrawOneThumbnail(*host, options);
+    case RunKind::OneModel: return ConvertOne(*host, options.files[0], plugin, options);
+    case RunKind::ManyModels: return ConvertMany(*host, options, kinds);
+    }
+    return 2;
 }
 
 // The gallery of an --open run in the desktop's web browser. False, having
@@ -173,8 +187,8 @@ int ConverterMain(const std::vector<std::string>& arguments) {
     }
     const std::optional<std::vector<std::string>> dropped = DroppedFilesArguments(arguments, ownConsole);
     Options options;
-    if (const std::optional<int> status = ParseOptions(dropped ? *dropped : arguments, options)) return *status;
-    if (dropped) options.dropped = true;
+    if (const std::optional<int> status = ParseOptions(dropped ? *dropped : arguments, dropped.has_value(), options))
+        return *status;
     const int status = Run(options);
     const bool shown = options.open && ShowGallery(options);
     // The window closes with the program: it stays while there is something

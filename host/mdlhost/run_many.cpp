@@ -24,8 +24,8 @@ public:
     void Print(std::ostream& out) const {
         out << converted << " converted, " << refused << " refused, " << failed << " failed\n";
         for (const Result& result : results) {
-            if (result.outcome == Outcome::Refused) out << "refused " << result.shown << ": " << result.reason << "\n";
-            if (result.outcome == Outcome::Failed) out << "failed " << result.shown << ": " << result.reason << "\n";
+            if (result.outcome == Outcome::Refused) out << "refused " << result.name.shown << ": " << result.reason << "\n";
+            if (result.outcome == Outcome::Failed) out << "failed " << result.name.shown << ": " << result.reason << "\n";
         }
     }
 
@@ -55,26 +55,26 @@ private:
 
 Result Convert(ConverterHost& host, const ModelSource& source, const fs::path& output, const Options& options,
                std::string* json, Gallery* gallery) {
-    const GalleryName name = NameOf(source);
+    const ModelName& name = source.name;
     std::string error;
     std::unique_ptr<TemporaryModel> copy;
     if (source.archive != nullptr) {
         std::vector<uint8_t> bytes;
         if (!source.archive->Read(source.archive->Entries()[source.entry], bytes, error))
-            return Ended(name, Outcome::Failed, error);
+            return Result{name, Outcome::Failed, error};
         copy = std::make_unique<TemporaryModel>(bytes, error);
-        if (!error.empty()) return Ended(name, Outcome::Failed, error);
+        if (!error.empty()) return Result{name, Outcome::Failed, error};
     }
     const fs::path& file = copy ? copy->Path() : source.file;
-    const std::unique_ptr<Imported> imported = Imported::Run(host, file, source.shown, error);
-    if (!imported) return Ended(name, Outcome::Failed, error);
+    const std::unique_ptr<Imported> imported = Imported::Run(host, file, source.name.shown, error);
+    if (!imported) return Result{name, Outcome::Failed, error};
     if (json != nullptr) *json = JsonDump(imported->Model());
     if (options.exportDir.empty()) {
-        if (!imported->Model().Succeeded()) return Ended(name, Outcome::Refused, BoxTexts(imported->Model()));
-        return Ended(name, Outcome::Converted, {});
+        if (!imported->Model().Succeeded()) return Result{name, Outcome::Refused, BoxTexts(imported->Model())};
+        return Result{name, Outcome::Converted, {}};
     }
-    if (!imported->Ungroup(host, file, error)) return Ended(name, Outcome::Failed, error);
-    if (!imported->Converted().Succeeded()) return Ended(name, Outcome::Refused, imported->Refusal());
+    if (!imported->Ungroup(host, file, error)) return Result{name, Outcome::Failed, error};
+    if (!imported->Converted().Succeeded()) return Result{name, Outcome::Refused, imported->Refusal()};
 
     ExportMessages messages;
     const Result result = ExportModel(*imported, name, output, options, gallery, messages);
@@ -123,13 +123,13 @@ int ConvertMany(ConverterHost& host, const Options& options, const std::vector<I
     {
         Progress progress(inputs.models.size());
         for (size_t i = 0; i < inputs.models.size(); ++i) {
-            progress.Show(i, inputs.models[i].shown);
+            progress.Show(i, inputs.models[i].name.shown);
             std::string json;  // none for a model that fails before its import
             try {
                 summary.Add(Convert(host, inputs.models[i], folders[i], options, dumps ? &json : nullptr,
                                     gallery ? &*gallery : nullptr));
             } catch (const std::exception& failure) {
-                summary.Add(Ended(NameOf(inputs.models[i]), Outcome::Failed, failure.what()));
+                summary.Add({inputs.models[i].name, Outcome::Failed, failure.what()});
             }
             if (dumps && !json.empty()) dumps->Add(json);
         }

@@ -77,19 +77,10 @@ bool Imported::Ungroup(ConverterHost& host, const fs::path& file, std::string& e
 
 std::string Imported::Refusal() const { return badGroup.empty() ? BoxTexts(Converted()) : badGroup; }
 
-// What became of a model, with where it came from.
-Result Ended(const GalleryName& name, Outcome outcome, std::string reason) {
-    return {name.full, outcome, std::move(reason), name.input, name.inside};
-}
-
-GalleryName NameOf(const ModelSource& source) {
-    return {source.argument, source.relative.generic_u8string(), source.shown};
-}
-
 // An imported model exported into its folder (output, under the export's;
 // empty for the export's own), and its card added to the gallery when there
 // is one: what became of it, the export's notes and failure in messages.
-Result ExportModel(const Imported& imported, const GalleryName& name, const fs::path& output,
+Result ExportModel(const Imported& imported, const ModelName& name, const fs::path& output,
                    const Options& options, Gallery* gallery, ExportMessages& messages) {
     const ReceivedModel& model = imported.Converted();
     const fs::path root = fs::u8path(options.exportDir);
@@ -98,9 +89,9 @@ Result ExportModel(const Imported& imported, const GalleryName& name, const fs::
                     options.exportOptions) &&
         (gallery == nullptr || gallery->AddModel(name, output, model, imported.Groups(),
                                                  ExportsThumbnail(model, options.exportOptions), messages));
-    if (!model.Succeeded()) return Ended(name, Outcome::Refused, imported.Refusal());
-    if (!exported) return Ended(name, Outcome::Failed, messages.failure);
-    return Ended(name, Outcome::Converted, {});
+    if (!model.Succeeded()) return Result{name, Outcome::Refused, imported.Refusal()};
+    if (!exported) return Result{name, Outcome::Failed, messages.failure};
+    return Result{name, Outcome::Converted, {}};
 }
 
 // What the gallery's models came from: each argument by its last name.
@@ -124,7 +115,7 @@ std::string GalleryTitle(const std::vector<std::string>& files) {
 bool WriteGallery(Gallery& gallery, const std::vector<Result>& results, const Options& options, std::ostream& out) {
     for (const Result& result : results)
         if (result.outcome != Outcome::Converted)
-            gallery.AddUnconverted({result.argument, result.inside, result.shown}, result.outcome == Outcome::Refused,
+            gallery.AddUnconverted(result.name, result.outcome == Outcome::Refused,
                                    result.reason);
     ExportMessages messages;
     if (!gallery.Write(GalleryTitle(options.files), messages)) {

@@ -93,16 +93,10 @@ private:
     std::string badGroup;
 };
 
-// What became of a model, with where it came from.
-Result Ended(const GalleryName& name, Outcome outcome, std::string reason);
-
-// A model as the gallery names it: by its path inside its input.
-GalleryName NameOf(const ModelSource& source);
-
 // An imported model (Converted()) exported into its folder (output, under the export's;
 // empty for the export's own), and its card added to the gallery when there
 // is one: what became of it, the export's notes and failure in messages.
-Result ExportModel(const Imported& imported, const GalleryName& name, const std::filesystem::path& output,
+Result ExportModel(const Imported& imported, const ModelName& name, const std::filesystem::path& output,
                    const Options& options, Gallery* gallery, ExportMessages& messages);
 
 // What the gallery's models came from: each argument by its last name.
