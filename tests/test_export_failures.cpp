@@ -101,4 +101,32 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"GlbWhereALinkToAFullDeviceStands", "model.glb", Fault::LinkToFullDevice, nullptr}),
     CaseName<WriteCase>);
 
+// The GLB's bytes must lie where its JSON says: a target of another length
+// than the plan's leaves the vectors' view at the wrong end, and the file is
+// never named.
+TEST(GlbPlan, AFileWhoseViewsAreNotWherePlannedIsNeverNamed) {
+    PluginHarness harness;
+    const ReceivedModel model = ReceiveModel(harness.Import(SmallModel(4, 2, {"a1", "a2"})));
+    char pattern[] = "/tmp/mdlplan.XXXXXX";
+    const fs::path folder = mkdtemp(pattern);
+    ExportMessages messages;
+    ExportMesh mesh(model, false);
+    Pose rest, pose;
+    mesh.Compute(0, rest);
+    {
+        GlbWriter glb(model, mesh, Interpolation::Step);
+        ASSERT_TRUE(glb.Begin(OutputFolder(folder, messages), rest));
+        mesh.splitSource.pop_back();  // one glTF vertex fewer than planned
+        for (size_t k = 1; k < mesh.poses.size(); ++k) {
+            mesh.Compute(k, pose);
+            EXPECT_TRUE(glb.AddTarget(pose));
+        }
+        EXPECT_FALSE(glb.Finish());
+    }
+    EXPECT_NE(messages.failure.find("model.glb: view "), std::string::npos) << messages.failure;
+    EXPECT_FALSE(fs::exists(folder / "model.glb"));
+    EXPECT_TRUE(fs::is_empty(folder));
+    fs::remove_all(folder);
+}
+
 }  // namespace

@@ -51,6 +51,11 @@ float TimeOf(size_t frame) { return float(double(frame) / FRAMES_PER_SECOND); }
 // frame for as long as the others.
 uint64_t KeysOf(const ExportAnimation& animation) { return uint64_t(animation.frames) + 1; }
 
+// Frame f of an animation as a pose of the mesh (0 is the rest pose), and a
+// pose after the rest pose as a morph target.
+size_t PoseOf(const ExportAnimation& animation, size_t frame) { return animation.firstPose + frame; }
+size_t TargetOf(size_t pose) { return pose - 1; }
+
 }  // namespace
 
 // Per axis; a NaN never takes part.
@@ -101,6 +106,8 @@ struct GlbWriter::Layout {
     bool denseWeights = false;
     std::vector<Bounds> bounds;  // the rest pose's positions, then each target's displacements
     size_t written = 0;          // targets so far
+    uint64_t at = 0;             // bytes of the binary chunk so far
+    std::string misplaced;       // the first view that did not lie where planned
 };
 
 GlbWriter::GlbWriter(const ReceivedModel& model_, const ExportMesh& mesh_, Interpolation interpolation_)
@@ -269,7 +276,7 @@ void GlbWriter::AddAnimations(Chunk& chunk) const {
         const std::string name = BytesAsText(animation.name);
         const uint64_t keys = KeysOf(animation);
         for (size_t f = 0; f < animation.frames; ++f) {
-            Json target = {{"POSITION", AddVectors(chunk, &plan.bounds[animation.firstPose + f])}};
+            Json target = {{"POSITION", AddVectors(chunk, &plan.bounds[PoseOf(animation, f)])}};
             if (mesh.HasNormals()) target["NORMAL"] = AddVectors(chunk, nullptr);
             chunk.primitive["targets"].push_back(std::move(target));
             targetNames.push_back(animation.frameNames.empty() ? name + " " + std::to_string(f)
@@ -327,10 +334,32 @@ void GlbWriter::FindBounds(const Pose& rest) {
     }
 }
 
-void GlbWriter::WriteView(const void* bytes, size_t size) {
-    static const char ZEROS[4] = {};
+void GlbWriter::Put(const void* bytes, size_t size) {
     file->Write(bytes, size);
-    file->Write(ZEROS, size_t(Padded(size) - size));
+    layout->at += size;
+}
+
+void GlbWriter::OpenView(int view) {
+    Layout& plan = *layout;
+    if (plan.misplaced.empty() && plan.at != plan.views[size_t(view)].offset)
+        plan.misplaced = "view " + std::to_string(view) + " begins at byte " + std::to_string(plan.at) + ", not " +
+                         std::to_string(plan.views[size_t(view)].offset);
+}
+
+void GlbWriter::CloseView(int view) {
+    static const char ZEROS[4] = {};
+    Layout& plan = *layout;
+    const Layout::View& planned = plan.views[size_t(view)];
+    if (plan.misplaced.empty() && plan.at != planned.offset + planned.length)
+        plan.misplaced = "view " + std::to_string(view) + " ends at byte " + std::to_string(plan.at) + ", not " +
+                         std::to_string(planned.offset + planned.length);
+    Put(ZEROS, size_t(Padded(planned.length) - planned.length));
+}
+
+void GlbWriter::WriteView(int view, const void* bytes, size_t size) {
+    OpenView(view);
+    Put(bytes, size);
+    CloseView(view);
 }
 
 void GlbWriter::WriteVectors(const std::vector<Vec3>& values, const std::vector<Vec3>* base) {
@@ -339,7 +368,7 @@ void GlbWriter::WriteVectors(const std::vector<Vec3>& values, const std::vector<
     for (const uint32_t w : mesh.splitSource) {
         for (int a = 0; a < 3; ++a) *out++ = base ? values[w][size_t(a)] - (*base)[w][size_t(a)] : values[w][size_t(a)];
     }
-    file->Write(scratch.data(), scratch.size() * sizeof(float));
+    Put(scratch.data(), scratch.size() * sizeof(float));
 }
 
 bool GlbWriter::Begin(const OutputFolder& folder, const Pose& rest) {
@@ -376,18 +405,20 @@ bool GlbWriter::Begin(const OutputFolder& folder, const Pose& rest) {
     file->Write(binary, sizeof binary);
 
     for (size_t i = 0; i < mesh.skins.size(); ++i) {
-        for (const std::string* png : {&mesh.skins[i], &mesh.fullbrights[i]})
-            if (!png->empty()) WriteView(png->data(), png->size());
+        if (plan.images[i] >= 0) WriteView(plan.images[i], mesh.skins[i].data(), mesh.skins[i].size());
+        if (plan.fullbrights[i] >= 0)
+            WriteView(plan.fullbrights[i], mesh.fullbrights[i].data(), mesh.fullbrights[i].size());
     }
     if (!hasMesh) return file->Good();
     if (plan.wideIndices) {
-        WriteView(mesh.splitIndices);
+        WriteView(plan.indices, mesh.splitIndices);
     } else {
-        WriteView(std::vector<uint16_t>(mesh.splitIndices.begin(), mesh.splitIndices.end()));
+        WriteView(plan.indices, std::vector<uint16_t>(mesh.splitIndices.begin(), mesh.splitIndices.end()));
     }
-    WriteView(mesh.splitUv);
+    WriteView(plan.texcoords, mesh.splitUv);
     if (plan.targets > 0) WriteAnimationViews();
     restPose = &rest;
+    OpenView(plan.vectors);  // closed by Finish, after the last target
     WriteVectors(rest.positions, nullptr);
     if (mesh.HasNormals()) WriteVectors(rest.normals, nullptr);
     return file->Good();
@@ -402,37 +433,39 @@ void GlbWriter::WriteAnimationViews() {
     if (plan.times >= 0) {
         std::vector<float> times(plan.evenFrames + 1);
         for (size_t f = 0; f < times.size(); ++f) times[f] = TimeOf(f);
-        WriteView(times);
+        WriteView(plan.times, times);
     }
     if (plan.groupTimes >= 0) {
         std::vector<float> times;
         for (const ExportAnimation& animation : mesh.animations)
             times.insert(times.end(), animation.keys.begin(), animation.keys.end());
-        WriteView(times);
+        WriteView(plan.groupTimes, times);
     }
     const auto targetOf = [this](const ExportAnimation& animation, size_t key) {
         const size_t frame = key < animation.frames ? key : interpolation == Interpolation::Linear ? 0 : key - 1;
-        return animation.firstPose - 1 + frame;
+        return TargetOf(PoseOf(animation, frame));
     };
     if (plan.denseWeights) {
         std::vector<float> row(plan.targets, 0.0f);
+        OpenView(plan.weights);
         for (const ExportAnimation& animation : mesh.animations) {
             for (size_t key = 0; key < KeysOf(animation); ++key) {
                 const size_t t = targetOf(animation, key);
                 row[t] = 1.0f;
-                file->Write(row.data(), row.size() * sizeof(float));
+                Put(row.data(), row.size() * sizeof(float));
                 row[t] = 0.0f;
             }
         }
+        CloseView(plan.weights);
         return;
     }
-    WriteView(std::vector<float>(plan.maxFrames + 1, 1.0f));
+    WriteView(plan.ones, std::vector<float>(plan.maxFrames + 1, 1.0f));
     std::vector<uint32_t> keys;
     keys.reserve(plan.targets + mesh.animations.size());
     for (const ExportAnimation& animation : mesh.animations)
         for (size_t key = 0; key < KeysOf(animation); ++key)
             keys.push_back(uint32_t(key * plan.targets + targetOf(animation, key)));
-    WriteView(keys);
+    WriteView(plan.sparse, keys);
 }
 
 bool GlbWriter::AddTarget(const Pose& pose) {
@@ -444,10 +477,19 @@ bool GlbWriter::AddTarget(const Pose& pose) {
 }
 
 bool GlbWriter::Finish() {
+    Layout& plan = *layout;
     // The header promised every target: a file with fewer is never named.
-    if (hasMesh && layout->written != layout->targets) {
-        messages->Fail(std::string(GLB_FILE) + ": " + std::to_string(layout->written) + " of " + std::to_string(layout->targets) +
-                       " morph targets written");
+    if (hasMesh && plan.written != plan.targets) {
+        messages->Fail(std::string(GLB_FILE) + ": " + std::to_string(plan.written) + " of " +
+                       std::to_string(plan.targets) + " morph targets written");
+        return false;
+    }
+    if (hasMesh) CloseView(plan.vectors);
+    if (plan.misplaced.empty() && plan.at != plan.size)
+        plan.misplaced = "the binary chunk holds " + std::to_string(plan.at) + " bytes, not " + std::to_string(plan.size);
+    // A file whose bytes are not where its JSON says is never named either.
+    if (!plan.misplaced.empty()) {
+        messages->Fail(std::string(GLB_FILE) + ": " + plan.misplaced);
         return false;
     }
     return file->Commit();

@@ -46,10 +46,18 @@ private:
     void AddPrimitive(Chunk& chunk) const;
     void AddAnimations(Chunk& chunk) const;
     size_t AddVectors(Chunk& chunk, const Bounds* bounds) const;
-    // Writes go on after a failure without effect; the file says whether all held.
-    void WriteView(const void* bytes, size_t size);
+    // The binary chunk's bytes go through the plan: each view opened where
+    // the plan put it and closed at its planned length, padded. Writes go on
+    // after a failure without effect; the file says whether all held, the
+    // plan whether each view lay where the JSON says.
+    void Put(const void* bytes, size_t size);
+    void OpenView(int view);
+    void CloseView(int view);
+    void WriteView(int view, const void* bytes, size_t size);
     template <typename T>
-    void WriteView(const std::vector<T>& values) { WriteView(values.data(), values.size() * sizeof(T)); }
+    void WriteView(int view, const std::vector<T>& values) {
+        WriteView(view, values.data(), values.size() * sizeof(T));
+    }
     void WriteVectors(const std::vector<Vec3>& values, const std::vector<Vec3>* base);
     void WriteAnimationViews();
 

@@ -97,9 +97,6 @@ Inputs Collect(const std::vector<std::string>& arguments, const std::vector<Inpu
     return inputs;
 }
 
-// Each model's own folder under the export's, in the models' order: its
-// path without the extension, with a suffix where another model has it
-// already. Compared without case, as Windows' file systems compare names.
 std::vector<fs::path> ChooseOutputFolders(const std::vector<ModelSource>& models,
                                           const std::vector<std::string>& reserved) {
     std::set<std::string> firstParts;

@@ -107,8 +107,6 @@ private:
 
 }  // namespace
 
-// Several models: each converted in turn, whatever befalls the others; the
-// dumps as one JSON array, or a summary; 0 when every model converted.
 int ConvertMany(ConverterHost& host, const Options& options, const std::vector<InputKind>& kinds) {
     const Inputs inputs = Collect(options.files, kinds);
     std::optional<Gallery> gallery;

@@ -7,7 +7,6 @@
 
 namespace fs = std::filesystem;
 
-// One model, reported whole: the plug-in's answers, the report or the dump.
 int ConvertOne(ConverterHost& host, const std::string& file, const PluginIdentity& plugin, const Options& options) {
     std::string error;
     const std::unique_ptr<Imported> imported = Imported::Run(host, fs::u8path(file), file, error);

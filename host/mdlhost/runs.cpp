@@ -7,7 +7,6 @@
 
 namespace fs = std::filesystem;
 
-// The export's notes and failure as mdlhost prints them, under its name.
 void PrintMessages(const ExportMessages& messages, bool imported) {
     for (const std::string& note : messages.notes) std::cerr << "mdlhost: " << note << "\n";
     if (!messages.Failed()) return;
@@ -77,9 +76,6 @@ bool Imported::Ungroup(ConverterHost& host, const fs::path& file, std::string& e
 
 std::string Imported::Refusal() const { return badGroup.empty() ? BoxTexts(Converted()) : badGroup; }
 
-// An imported model exported into its folder (output, under the export's;
-// empty for the export's own), and its card added to the gallery when there
-// is one: what became of it, the export's notes and failure in messages.
 Result ExportModel(const Imported& imported, const ModelName& name, const fs::path& output,
                    const Options& options, Gallery* gallery, ExportMessages& messages) {
     const ReceivedModel& model = imported.Converted();
@@ -94,7 +90,6 @@ Result ExportModel(const Imported& imported, const ModelName& name, const fs::pa
     return Result{name, Outcome::Converted, {}};
 }
 
-// What the gallery's models came from: each argument by its last name.
 std::vector<GalleryInput> GalleryInputs(const std::vector<std::string>& files, const std::vector<InputKind>& kinds) {
     std::vector<GalleryInput> inputs;
     for (size_t i = 0; i < files.size(); ++i)
@@ -103,15 +98,12 @@ std::vector<GalleryInput> GalleryInputs(const std::vector<std::string>& files, c
     return inputs;
 }
 
-// The gallery's title: what was converted, by name.
 std::string GalleryTitle(const std::vector<std::string>& files) {
     std::string title;
     for (const std::string& file : files) title += (title.empty() ? "" : ", ") + ArgumentPath(file).filename().u8string();
     return title;
 }
 
-// The gallery's page once every model is through, with those that did not
-// convert; where it went, or why it did not.
 bool WriteGallery(Gallery& gallery, const std::vector<Result>& results, const Options& options, std::ostream& out) {
     for (const Result& result : results)
         if (result.outcome != Outcome::Converted)
