@@ -9,6 +9,7 @@
 
 #include "fullbright.h"
 #include "png.h"
+#include "raster.h"
 
 namespace {
 
@@ -28,13 +29,8 @@ constexpr double AMBIENT = 0.45;
 constexpr double DIFFUSE = 0.75;
 // The picture's share left empty on each side of the model.
 constexpr double MARGIN = 0.05;
-// Screen positions in 1/16 of a sample, so that edge tests are exact.
-constexpr int64_t SUBPIXEL = 16;
 constexpr uint8_t UNTEXTURED = 170;         // grey, for a model without a skin
 constexpr double TEXEL_NUDGE = 1.0 / 1024;  // of a texel
-// Nearness in fixed point: integer steps along a row, exact on every machine.
-constexpr double NEARNESS_ONE = 1099511627776.0;  // 2^40
-constexpr int64_t NOTHING = std::numeric_limits<int64_t>::min();
 
 double Dot(const Vector& a, const Vector& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
 
@@ -48,293 +44,51 @@ Vector Normalised(const Vector& a) { return Scaled(a, 1.0 / std::sqrt(Dot(a, a))
 
 bool Finite(const Vec3& p) { return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]); }
 
-// n / d rounded down, for d > 0.
-int64_t FloorDivide(int64_t n, int64_t d) { return n >= 0 ? n / d : -((-n + d - 1) / d); }
+// The camera's direction, from the model to the eye.
+Vector ToEye() { return Normalised(EYE_DIRECTION); }
 
-// x rounded down, for x in [-2^31, 2^31). A 32-bit x86 build converts a
-// double to a 64-bit integer (and std::floor rounds) on the x87 unit; this
-// takes SSE2 alone and gives the same value.
-int64_t Floor32(double x) {
-    const int32_t t = int32_t(x);
-    return double(t) > x ? int64_t(t) - 1 : int64_t(t);
-}
-
-// A nearness in fixed point; the huge slopes of slivers are held, not
-// wrapped. The value is nearness * NEARNESS_ONE + 1/2 rounded down, worked
-// out in two 32-bit halves.
-int64_t Fixed(double nearness) {
-    constexpr double LIMIT = 4611686018427387904.0;  // 2^62
-    constexpr double HALF = 2147483648.0;            // 2^31
-    constexpr double WORD = 4294967296.0;            // 2^32
-    const double scaled = nearness * NEARNESS_ONE + 0.5;
-    if (scaled >= LIMIT) return int64_t(LIMIT);
-    if (scaled <= -LIMIT) return -int64_t(LIMIT);
-    if (!(scaled == scaled)) return NOTHING;  // not a number
-    if (std::fabs(scaled) < HALF) return Floor32(scaled);
-    // From 2^31 up the double has no bits below the lower half's, so the
-    // lower half is exact.
-    const int64_t high = Floor32(scaled / WORD);
-    const double low = scaled - double(high) * WORD;  // in [0, 2^32)
-    return high * int64_t(WORD) + Floor32(low - HALF) + int64_t(HALF);
-}
-
-// A vertex as the eye sees it.
-struct Projected {
-    double x = 0;  // on the picture plane, at distance 1
-    double y = 0;
-    double nearness = 0;  // two radii over the depth: 1/2 to 1 over the model
-    double light = 0;     // how brightly it is lit
-    int64_t sx = 0;       // on the sample grid, in SUBPIXEL units, y down
-    int64_t sy = 0;
-};
-
-// Twice the signed area of a, b, p on the sample grid; positive when p lies
-// to the right of a->b as the picture shows it (y down).
-int64_t Edge(const Projected& a, const Projected& b, int64_t px, int64_t py) {
-    return (b.sx - a.sx) * (py - a.sy) - (b.sy - a.sy) * (px - a.sx);
-}
-
-// A sample exactly on an edge belongs to one of the two triangles that share
-// it: to the one whose top or left edge it is.
-bool TopLeft(const Projected& a, const Projected& b) { return (a.sy == b.sy && b.sx > a.sx) || b.sy < a.sy; }
-
-// Where one edge bounds the samples of a row inside a face. Its test at
-// sample x is start - slope * x, and start grows by the same amount from row
-// to row, so the bound, start / slope rounded down, is stepped exactly as a
-// quotient and remainder, with no division per row.
-class EdgeWalk {
-public:
-    EdgeWalk() = default;
-    EdgeWalk(int64_t start_, int64_t slope_, int64_t increase_)
-        : start(start_), slope(slope_), increase(increase_), magnitude(slope_ < 0 ? -slope_ : slope_) {
-        if (magnitude == 0) return;
-        quotient = FloorDivide(start, magnitude);
-        remainder = start - quotient * magnitude;
-        quotientStep = FloorDivide(increase, magnitude);
-        remainderStep = increase - quotientStep * magnitude;
-    }
-
-    // Narrows [first, past) to the samples on the inner side of the edge.
-    void Clip(int64_t& first, int64_t& past) const {
-        if (slope > 0) past = std::min(past, quotient + 1);
-        else if (slope < 0) first = std::max(first, -quotient);
-        else if (start < 0) past = first;
-    }
-
-    void Next() {
-        start += increase;
-        if (magnitude == 0) return;
-        quotient += quotientStep;
-        remainder += remainderStep;
-        if (remainder >= magnitude) {
-            remainder -= magnitude;
-            ++quotient;
-        }
-    }
-
-private:
-    int64_t start = 0, slope = 0, increase = 0, magnitude = 0;
-    int64_t quotient = 0, remainder = 0;  // of start / magnitude, the remainder in [0, magnitude)
-    int64_t quotientStep = 0, remainderStep = 0;
-};
-
-// A face ready to draw: its corners in the same order whichever corner the
-// face starts with, so that every sum over them comes out the same, and
-// wound clockwise on the sample grid, either side of it facing the eye.
-struct Triangle {
-    std::array<uint32_t, 3> vertex;
+// A face of the scene: where it is drawn, and the skin's points at its
+// corners in the same order.
+struct SceneFace {
+    RasterFace raster;
     std::array<SkinPoint, 3> uv;
-    int64_t area;  // twice it, in SUBPIXEL units
-
-    // Orders faces that are equally near somewhere, whatever their order
-    // in the file.
-    bool operator<(const Triangle& other) const {
-        if (vertex != other.vertex) return vertex < other.vertex;
-        for (size_t i = 0; i < 3; ++i) {
-            if (uv[i].u != other.uv[i].u) return uv[i].u < other.uv[i].u;
-            if (uv[i].v != other.uv[i].v) return uv[i].v < other.uv[i].v;
-        }
-        return false;
-    }
 };
 
-// The nearest face at each sample: drawn first, coloured once at the end.
-//
-// The sample grid is also kept in tiles, each with the farthest nearness
-// drawn in it, so that a face (or the part of it) behind everything already
-// in a tile is passed over whole, not a sample at a time. Faces are drawn
-// nearest first, which makes that the common case. The order changes no
-// sample: the nearest face wins, and a tie goes by the faces' own order.
-class Samples {
+// Which of two faces equally near at a sample shows there, whatever their
+// order in the file: the one later by its corners and their skin points.
+bool WinsTie(const SceneFace& a, const SceneFace& b) {
+    if (a.raster.vertex != b.raster.vertex) return a.raster.vertex > b.raster.vertex;
+    for (size_t i = 0; i < 3; ++i) {
+        if (a.uv[i].u != b.uv[i].u) return a.uv[i].u > b.uv[i].u;
+        if (a.uv[i].v != b.uv[i].v) return a.uv[i].v > b.uv[i].v;
+    }
+    return false;
+}
+
+// The skin over the model's faces, lit as the game lights a vertex: by its
+// smooth normal, a surface seen from behind (the inside of an open model) on
+// the side the eye sees; its fullbright texels at their own colour.
+class Shading {
 public:
-    Samples(int side_, const std::vector<Projected>& projected_, const std::vector<Triangle>& triangles_)
-        : side(side_), tilesAcross((side_ + TILE - 1) / TILE), projected(projected_), triangles(triangles_),
-          nearness(size_t(side) * size_t(side), NOTHING), face(nearness.size(), 0),
-          tiles(size_t(tilesAcross) * size_t(tilesAcross)), shown(size_t(tilesAcross)) {
-        for (size_t tile = 0; tile < tiles.size(); ++tile) {
-            const int64_t tx = int64_t(tile % size_t(tilesAcross)) * TILE, ty = int64_t(tile / size_t(tilesAcross)) * TILE;
-            tiles[tile].empty =
-                uint32_t((std::min<int64_t>(tx + TILE, side) - tx) * (std::min<int64_t>(ty + TILE, side) - ty));
+    Shading(const Skin* skin_, const ExportMesh& mesh, const Pose& rest, const std::vector<Projected>& projected_,
+            const std::vector<bool>& drawn, const std::vector<RasterFace>& faces_,
+            const std::vector<std::array<SkinPoint, 3>>& uvs_)
+        : skin(skin_), projected(projected_), faces(faces_), uvs(uvs_), light(projected_.size(), 0.0) {
+        // Worked out here for the rest pose when the export leaves them out.
+        std::vector<Vec3> own;
+        if (!mesh.HasNormals()) {
+            NormalSums scratch;
+            SmoothNormals(mesh.vertexCount, mesh.poses, mesh.faces).Of(rest.positions.data(), scratch, own);
         }
-    }
-
-    int Side() const { return side; }
-    bool Covered(size_t at) const { return nearness[at] != NOTHING; }
-    uint32_t Face(size_t at) const { return face[at]; }
-
-    void Draw(uint32_t f) {
-        const Triangle& t = triangles[f];
-        const Projected &a = projected[t.vertex[0]], &b = projected[t.vertex[1]], &d = projected[t.vertex[2]];
-        const Projected* from[3] = {&b, &d, &a};  // the edge facing each corner
-        const Projected* to[3] = {&d, &a, &b};
-        int64_t bias[3];
-        // Nearness is linear on the picture: a plane over the sample grid,
-        // stepped along each row in fixed point, so that a sample behind
-        // what is drawn costs an add and a compare.
-        double nearX = 0, nearY = 0, nearAt0 = 0;
-        for (int i = 0; i < 3; ++i) {
-            bias[i] = TopLeft(*from[i], *to[i]) ? 0 : -1;
-            const double share = projected[t.vertex[size_t(i)]].nearness / double(t.area);
-            nearX -= share * double((to[i]->sy - from[i]->sy) * SUBPIXEL);
-            nearY += share * double((to[i]->sx - from[i]->sx) * SUBPIXEL);
-            nearAt0 += share * double(Edge(*from[i], *to[i], SUBPIXEL / 2, SUBPIXEL / 2));
+        const std::vector<Vec3>& normals = mesh.HasNormals() ? rest.normals : own;
+        const Vector toLight = Normalised(LIGHT_DIRECTION);
+        const Vector toEye = ToEye();
+        for (size_t v = 0; v < light.size(); ++v) {
+            if (!drawn[v]) continue;
+            Vector normal = {normals[v][0], normals[v][1], normals[v][2]};
+            if (Dot(normal, toEye) < 0) normal = Scaled(normal, -1.0);
+            light[v] = AMBIENT + DIFFUSE * std::max(0.0, Dot(normal, toLight));
         }
-        const int64_t step = Fixed(nearX);
-
-        const int64_t last = side - 1;
-        const int64_t x0 = std::max<int64_t>(0, std::min({a.sx, b.sx, d.sx}) / SUBPIXEL);
-        const int64_t x1 = std::min<int64_t>(last, std::max({a.sx, b.sx, d.sx}) / SUBPIXEL);
-        const int64_t y0 = std::max<int64_t>(0, std::min({a.sy, b.sy, d.sy}) / SUBPIXEL);
-        const int64_t y1 = std::min<int64_t>(last, std::max({a.sy, b.sy, d.sy}) / SUBPIXEL);
-        if (x0 > x1 || y0 > y1) return;
-        if (!MarkHidden(x0, x1, y0, y1, nearAt0, nearX, nearY)) return;
-        // Each edge's test is linear in x along the row: the samples inside
-        // are one span, worked out exactly, so a long thin face costs its
-        // rows, not its bounding box.
-        EdgeWalk edges[3];
-        for (int e = 0; e < 3; ++e)
-            edges[e] = EdgeWalk(Edge(*from[e], *to[e], SUBPIXEL / 2, y0 * SUBPIXEL + SUBPIXEL / 2) + bias[e],
-                                (to[e]->sy - from[e]->sy) * SUBPIXEL, (to[e]->sx - from[e]->sx) * SUBPIXEL);
-        // The sample grid is at most 2048 wide: its rows and columns are
-        // counted in 32 bits, which a 32-bit machine steps in one register.
-        for (int32_t y = int32_t(y0); y <= int32_t(y1); ++y, edges[0].Next(), edges[1].Next(), edges[2].Next()) {
-            int64_t low = x0, high = x1 + 1;
-            for (const EdgeWalk& edge : edges) edge.Clip(low, high);
-            // Of the row's span, the part over tiles where the face may show.
-            const int64_t shownFirst = std::max<int64_t>(low, shown[size_t(y / TILE)].from);
-            const int64_t shownEnd = std::min<int64_t>(high, shown[size_t(y / TILE)].past);
-            if (shownFirst >= shownEnd) continue;
-            const int32_t start = int32_t(low), first = int32_t(shownFirst), past = int32_t(shownEnd);
-            // Started inside the face, where the plane holds its true value,
-            // and stepped from there.
-            int64_t near = Fixed(nearAt0 + nearY * double(y) + nearX * double(start)) + step * (first - start);
-            int64_t* const nearRow = &nearness[size_t(y) * size_t(side)];
-            uint32_t* const faceRow = &face[size_t(y) * size_t(side)];
-            const size_t tileRow = size_t(y / TILE) * size_t(tilesAcross);
-            for (int32_t x = first; x < past;) {
-                const size_t tile = tileRow + size_t(x / TILE);
-                const int32_t end = std::min(past, (x / TILE + 1) * TILE);
-                if (tiles[tile].hidden) {
-                    near += step * (end - x);
-                    x = end;
-                    continue;
-                }
-                bool drawn = false;
-                for (; x < end; ++x, near += step) {
-                    if (near > nearRow[x] || (near == nearRow[x] && triangles[faceRow[x]] < t)) {
-                        if (nearRow[x] == NOTHING) --tiles[tile].empty;
-                        nearRow[x] = near;
-                        faceRow[x] = f;
-                        drawn = true;
-                    }
-                }
-                if (drawn) tiles[tile].stale = true;
-            }
-        }
-    }
-
-private:
-    static constexpr int TILE = 8;  // samples along a tile's side
-
-    // Marks each tile under the face's bounds hidden where the plane, at its
-    // nearest over the tile and give or take its rounding, is farther than
-    // everything drawn there. False when every one is.
-    bool MarkHidden(int64_t x0, int64_t x1, int64_t y0, int64_t y1, double nearAt0, double nearX, double nearY) {
-        // The stepped nearness strays from the plane by its rounding: a
-        // fraction of a unit a step, and far less than this share of the
-        // plane's terms. A plane too steep to bound (a sliver) hides nothing.
-        const double terms = std::fabs(nearAt0) + (std::fabs(nearX) + std::fabs(nearY)) * double(side);
-        const bool bounded = std::isfinite(terms) && terms < 1e6;
-        const double slack = terms * 1e-9 + double(side + 2) / NEARNESS_ONE;
-        bool anyShown = false;
-        for (int32_t ty = int32_t(y0 / TILE); ty <= int32_t(y1 / TILE); ++ty) {
-            int32_t shownFirst = side, shownLast = -1;  // tile columns
-            for (int32_t tx = int32_t(x0 / TILE); tx <= int32_t(x1 / TILE); ++tx) {
-                const size_t tile = size_t(ty) * size_t(tilesAcross) + size_t(tx);
-                bool behind = false;
-                if (bounded && tiles[tile].empty == 0) {
-                    // A plane is nearest at a corner of the tile's samples.
-                    const double x = double(nearX > 0 ? std::min(tx * TILE + TILE - 1, side - 1) : tx * TILE);
-                    const double y = double(nearY > 0 ? std::min(ty * TILE + TILE - 1, side - 1) : ty * TILE);
-                    behind = Behind(tile, (nearAt0 + nearX * x + nearY * y + slack) * NEARNESS_ONE);
-                }
-                tiles[tile].hidden = behind;
-                if (!behind) {
-                    shownFirst = std::min(shownFirst, tx);
-                    shownLast = tx;
-                }
-            }
-            shown[size_t(ty)] = {shownFirst * TILE, (shownLast + 1) * TILE};
-            anyShown = anyShown || shownLast >= 0;
-        }
-        return anyShown;
-    }
-
-    // Whether every sample of a tile is nearer than this, in NEARNESS_ONE
-    // units. A tile's farthest nearness can only grow as faces are drawn, so
-    // the one last worked out still holds as a bound, and is worked out
-    // again only when that bound alone cannot tell.
-    bool Behind(size_t tile, double nearest) {
-        if (tiles[tile].empty > 0) return false;
-        if (nearest < tiles[tile].farthest) return true;
-        if (!tiles[tile].stale) return false;
-        const int64_t tx = int64_t(tile % size_t(tilesAcross)) * TILE, ty = int64_t(tile / size_t(tilesAcross)) * TILE;
-        int64_t least = std::numeric_limits<int64_t>::max();
-        for (int64_t y = ty; y < std::min<int64_t>(ty + TILE, side); ++y)
-            for (int64_t x = tx; x < std::min<int64_t>(tx + TILE, side); ++x)
-                least = std::min(least, nearness[size_t(y) * size_t(side) + size_t(x)]);
-        tiles[tile].farthest = double(least);
-        tiles[tile].stale = false;
-        return nearest < tiles[tile].farthest;
-    }
-
-    int side;
-    int tilesAcross;
-    const std::vector<Projected>& projected;
-    const std::vector<Triangle>& triangles;
-    std::vector<int64_t> nearness;  // in NEARNESS_ONE units; NOTHING where nothing is drawn
-    std::vector<uint32_t> face;     // the triangle drawn there
-    struct Tile {
-        uint32_t empty = 0;     // samples not drawn yet
-        double farthest = 0;    // once none is empty, a bound on the nearness of all
-        bool stale = true;      // a face was drawn here since the bound was worked out
-        bool hidden = false;    // for the face being drawn
-    };
-    // Per row of tiles, for the face being drawn: the samples from the first
-    // tile where it may show to past the last.
-    struct Shown {
-        int32_t from = 0;
-        int32_t past = 0;
-    };
-    std::vector<Tile> tiles;
-    std::vector<Shown> shown;
-};
-
-// The lit skin over the model's faces, a sample at a time.
-class Painter {
-public:
-    Painter(const Skin* skin_, const std::vector<Projected>& projected_, const std::vector<Triangle>& triangles_)
-        : skin(skin_), projected(projected_), triangles(triangles_) {
         if (skin == nullptr) return;
         width = skin->width;
         height = skin->height;
@@ -344,7 +98,8 @@ public:
 
     // R, G and B of face f at px, py on the sample grid, in SUBPIXEL units.
     std::array<uint32_t, 3> Colour(uint32_t f, int64_t px, int64_t py) const {
-        const Triangle& t = triangles[f];
+        const RasterFace& t = faces[f];
+        const std::array<SkinPoint, 3>& uv = uvs[f];
         const Projected* p[3] = {&projected[t.vertex[0]], &projected[t.vertex[1]], &projected[t.vertex[2]]};
         const int64_t w[3] = {Edge(*p[1], *p[2], px, py), Edge(*p[2], *p[0], px, py), Edge(*p[0], *p[1], px, py)};
         // The skin and the light interpolated as the perspective has them.
@@ -356,18 +111,18 @@ public:
         // Each sum starts from its first term, not from 0 + it: that can
         // differ only in the sign of a zero, which nothing below tells apart.
         double share = weight[0] / sum;
-        double u = share * t.uv[0].u, v = share * t.uv[0].v, light = share * p[0]->light;
+        double u = share * uv[0].u, v = share * uv[0].v, lit = share * light[t.vertex[0]];
         for (int i = 1; i < 3; ++i) {
             share = weight[i] / sum;
-            u += share * t.uv[size_t(i)].u;
-            v += share * t.uv[size_t(i)].v;
-            light += share * p[i]->light;
+            u += share * uv[size_t(i)].u;
+            v += share * uv[size_t(i)].v;
+            lit += share * light[t.vertex[size_t(i)]];
         }
-        if (skin == nullptr) return Lit({UNTEXTURED, UNTEXTURED, UNTEXTURED}, light);
+        if (skin == nullptr) return Lit({UNTEXTURED, UNTEXTURED, UNTEXTURED}, lit);
         const size_t texel = Texel(u, v);
         const _COLOR& c = skin->pixels[texel];
         // A fullbright texel shows its own colour in any light.
-        return fullbright[texel] ? std::array<uint32_t, 3>{c.r, c.g, c.b} : Lit({c.r, c.g, c.b}, light);
+        return fullbright[texel] ? std::array<uint32_t, 3>{c.r, c.g, c.b} : Lit({c.r, c.g, c.b}, lit);
     }
 
 private:
@@ -411,13 +166,15 @@ private:
     double width = 0, height = 0;    // the skin's
     std::vector<uint8_t> fullbright;  // of each of the skin's pixels
     const std::vector<Projected>& projected;
-    const std::vector<Triangle>& triangles;
+    const std::vector<RasterFace>& faces;
+    const std::vector<std::array<SkinPoint, 3>>& uvs;
+    std::vector<double> light;  // of each vertex
 };
 
 // Each pixel the mean of its samples: coverage as alpha, the colour of what
 // covers it. A pixel inside one face takes that face's colour at its centre,
 // a texel as sharp as the game's.
-std::vector<uint8_t> Resolve(const Samples& samples, const Painter& painter, int size) {
+std::vector<uint8_t> Resolve(const NearestFaceBuffer& samples, const Shading& shading, int size) {
     std::vector<uint8_t> rgba(size_t(size) * size_t(size) * 4, 0);
     constexpr uint32_t PER_PIXEL = SAMPLES * SAMPLES;
     for (int y = 0; y < size; ++y) {
@@ -438,8 +195,8 @@ std::vector<uint8_t> Resolve(const Samples& samples, const Painter& painter, int
             pixel[3] = uint8_t((covered * 255 + PER_PIXEL / 2) / PER_PIXEL);
             if (covered == PER_PIXEL && oneFace) {
                 const int64_t centre = SAMPLES * SUBPIXEL / 2;
-                const std::array<uint32_t, 3> colour =
-                    painter.Colour(samples.Face(at[0]), x * SAMPLES * SUBPIXEL + centre, y * SAMPLES * SUBPIXEL + centre);
+                const std::array<uint32_t, 3> colour = shading.Colour(
+                    samples.Face(at[0]), x * SAMPLES * SUBPIXEL + centre, y * SAMPLES * SUBPIXEL + centre);
                 for (size_t k = 0; k < 3; ++k) pixel[k] = uint8_t(colour[k]);
                 continue;
             }
@@ -447,7 +204,7 @@ std::vector<uint8_t> Resolve(const Samples& samples, const Painter& painter, int
             for (uint32_t s = 0; s < covered; ++s) {
                 const auto sx = int64_t(at[s] % size_t(samples.Side())), sy = int64_t(at[s] / size_t(samples.Side()));
                 const std::array<uint32_t, 3> colour =
-                    painter.Colour(samples.Face(at[s]), sx * SUBPIXEL + SUBPIXEL / 2, sy * SUBPIXEL + SUBPIXEL / 2);
+                    shading.Colour(samples.Face(at[s]), sx * SUBPIXEL + SUBPIXEL / 2, sy * SUBPIXEL + SUBPIXEL / 2);
                 for (size_t k = 0; k < 3; ++k) sum[k] += colour[k];
             }
             for (size_t k = 0; k < 3; ++k) pixel[k] = uint8_t((sum[k] + covered / 2) / covered);
@@ -465,14 +222,14 @@ const Skin* FirstSkin(const ReceivedModel& model) {
     return &skin;
 }
 
-// The picture's vertices and faces: each drawn vertex projected onto the
-// sample grid and lit, each face with some area there made a triangle.
+// The camera and the faces: each drawn vertex projected onto the sample
+// grid, each face with some area there set up to draw, in the order that
+// settles ties.
 class Scene {
 public:
-    Scene(const ExportMesh& mesh, const Pose& rest, int side) : projected(mesh.vertexCount) {
+    Scene(const ExportMesh& mesh, const Pose& rest, int side) : projected(mesh.vertexCount), drawn(mesh.vertexCount) {
         const std::vector<Vec3>& positions = rest.positions;
         // What is drawn: faces whose corners are all at finite places.
-        std::vector<bool> drawn(mesh.vertexCount, false);
         Vector low = {std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity(),
                       std::numeric_limits<double>::infinity()};
         Vector high = Scaled(low, -1.0);
@@ -488,37 +245,43 @@ public:
                 }
             }
         }
-        if (!Project(positions, drawn, low, high, side)) return;
-        Light(mesh, rest, drawn);
+        if (!Project(positions, low, high, side)) return;
+        std::vector<SceneFace> scene;
         for (const ExportFace& face : mesh.faces)
-            if (drawn[face[0].vertex] && drawn[face[1].vertex] && drawn[face[2].vertex]) Add(mesh, face);
-        DropCoincident();
+            if (drawn[face[0].vertex] && drawn[face[1].vertex] && drawn[face[2].vertex]) Add(mesh, face, scene);
+        DropCoincident(scene);
+        std::sort(scene.begin(), scene.end(), [](const SceneFace& a, const SceneFace& b) { return WinsTie(b, a); });
+        for (const SceneFace& face : scene) {
+            faces.push_back(face.raster);
+            uvs.push_back(face.uv);
+        }
     }
 
     std::vector<Projected> projected;
-    std::vector<Triangle> triangles;
+    std::vector<bool> drawn;  // of each vertex
+    std::vector<RasterFace> faces;  // a later one wins a tie
+    std::vector<std::array<SkinPoint, 3>> uvs;  // of each face's corners
 
     // The faces by their nearest corner, nearest first.
     std::vector<uint32_t> NearestFirst() const {
-        std::vector<std::pair<double, uint32_t>> order(triangles.size());
-        for (size_t f = 0; f < triangles.size(); ++f) {
-            const Triangle& t = triangles[f];
+        std::vector<std::pair<double, uint32_t>> order(faces.size());
+        for (size_t f = 0; f < faces.size(); ++f) {
+            const RasterFace& t = faces[f];
             order[f] = {-std::max({projected[t.vertex[0]].nearness, projected[t.vertex[1]].nearness,
                                    projected[t.vertex[2]].nearness}),
                         uint32_t(f)};
         }
         std::sort(order.begin(), order.end());
-        std::vector<uint32_t> faces(order.size());
-        for (size_t i = 0; i < order.size(); ++i) faces[i] = order[i].second;
-        return faces;
+        std::vector<uint32_t> nearest(order.size());
+        for (size_t i = 0; i < order.size(); ++i) nearest[i] = order[i].second;
+        return nearest;
     }
 
 private:
     // Every drawn vertex onto the sample grid, framed: the larger of the
     // model's width and height fills the picture but for the margins, and the
     // model stands in its middle. False where nothing has any size.
-    bool Project(const std::vector<Vec3>& positions, const std::vector<bool>& drawn, const Vector& low,
-                 const Vector& high, int side) {
+    bool Project(const std::vector<Vec3>& positions, const Vector& low, const Vector& high, int side) {
         const Vector centre = Scaled({low[0] + high[0], low[1] + high[1], low[2] + high[2]}, 0.5);
         const Vector extent = {high[0] - low[0], high[1] - low[1], high[2] - low[2]};
         const double radius = std::sqrt(Dot(extent, extent)) / 2;
@@ -526,6 +289,7 @@ private:
 
         // Every vertex lies beyond the bounding sphere's near side, so its
         // depth is at least two radii.
+        const Vector toEye = ToEye();
         const Vector forward = Scaled(toEye, -1.0);
         const Vector right = Normalised(Cross(forward, {0, 1, 0}));
         const Vector up = Cross(right, forward);
@@ -558,45 +322,29 @@ private:
         return true;
     }
 
-    // Each vertex lit by its smooth normal, as the game lights a vertex. A
-    // surface seen from behind (the inside of an open model) is lit on the
-    // side the eye sees.
-    void Light(const ExportMesh& mesh, const Pose& rest, const std::vector<bool>& drawn) {
-        // Worked out here for the rest pose when the export leaves them out.
-        std::vector<Vec3> own;
-        if (!mesh.HasNormals()) {
-            NormalSums scratch;
-            SmoothNormals(mesh.vertexCount, mesh.poses, mesh.faces).Of(rest.positions.data(), scratch, own);
-        }
-        const std::vector<Vec3>& normals = mesh.HasNormals() ? rest.normals : own;
-        const Vector light = Normalised(LIGHT_DIRECTION);
-        for (size_t v = 0; v < projected.size(); ++v) {
-            if (!drawn[v]) continue;
-            Vector normal = {normals[v][0], normals[v][1], normals[v][2]};
-            if (Dot(normal, toEye) < 0) normal = Scaled(normal, -1.0);
-            projected[v].light = AMBIENT + DIFFUSE * std::max(0.0, Dot(normal, light));
-        }
-    }
-
-    void Add(const ExportMesh& mesh, const ExportFace& face) {
+    // A face with its corners in the same order whichever corner it starts
+    // with, so that every sum over them comes out the same, and wound
+    // clockwise on the sample grid, either side of it facing the eye.
+    void Add(const ExportMesh& mesh, const ExportFace& face, std::vector<SceneFace>& scene) const {
         size_t first = 0;
         for (size_t i = 1; i < 3; ++i)
             if (face[i].vertex < face[first].vertex) first = i;
-        Triangle t{};
+        SceneFace t{};
         for (size_t i = 0; i < 3; ++i) {
             const ExportCorner& corner = face[(first + i) % 3];
-            t.vertex[i] = corner.vertex;
+            t.raster.vertex[i] = corner.vertex;
             t.uv[i] = mesh.texcoords[corner.texcoord];
         }
-        const Projected &a = projected[t.vertex[0]], &b = projected[t.vertex[1]], &c = projected[t.vertex[2]];
-        t.area = Edge(a, b, c.sx, c.sy);
-        if (t.area == 0) return;
-        if (t.area < 0) {
-            std::swap(t.vertex[1], t.vertex[2]);
+        const Projected &a = projected[t.raster.vertex[0]], &b = projected[t.raster.vertex[1]],
+                        &c = projected[t.raster.vertex[2]];
+        t.raster.area = Edge(a, b, c.sx, c.sy);
+        if (t.raster.area == 0) return;
+        if (t.raster.area < 0) {
+            std::swap(t.raster.vertex[1], t.raster.vertex[2]);
             std::swap(t.uv[1], t.uv[2]);
-            t.area = -t.area;
+            t.raster.area = -t.raster.area;
         }
-        triangles.push_back(t);
+        scene.push_back(t);
     }
 
     // Of faces that lie on one another, corner for corner, only the one that
@@ -604,7 +352,7 @@ private:
     // cover, and they cover the same samples. A face modelled on both sides
     // is two such, and so is every face of a model whose vertices come in
     // copies; drawing the rest would only lose to it.
-    void DropCoincident() {
+    void DropCoincident(std::vector<SceneFace>& scene) const {
         using Key = std::array<int64_t, 9>;
         struct KeyHash {
             size_t operator()(const Key& k) const {
@@ -614,28 +362,26 @@ private:
             }
         };
         std::unordered_map<Key, uint32_t, KeyHash> winners;  // by where the corners are
-        winners.reserve(triangles.size());
-        for (size_t f = 0; f < triangles.size(); ++f) {
+        winners.reserve(scene.size());
+        for (size_t f = 0; f < scene.size(); ++f) {
             Key key;
             for (size_t i = 0; i < 3; ++i) {
-                const Projected& p = projected[triangles[f].vertex[i]];
+                const Projected& p = projected[scene[f].raster.vertex[i]];
                 key[i * 3] = p.sx;
                 key[i * 3 + 1] = p.sy;
                 std::memcpy(&key[i * 3 + 2], &p.nearness, sizeof(double));
             }
             const auto [at, added] = winners.emplace(key, uint32_t(f));
-            if (!added && triangles[at->second] < triangles[f]) at->second = uint32_t(f);
+            if (!added && WinsTie(scene[f], scene[at->second])) at->second = uint32_t(f);
         }
-        if (winners.size() == triangles.size()) return;
-        std::vector<bool> kept(triangles.size(), false);
+        if (winners.size() == scene.size()) return;
+        std::vector<bool> kept(scene.size(), false);
         for (const auto& winner : winners) kept[winner.second] = true;
         size_t count = 0;
-        for (size_t f = 0; f < triangles.size(); ++f)
-            if (kept[f]) triangles[count++] = triangles[f];
-        triangles.resize(count);
+        for (size_t f = 0; f < scene.size(); ++f)
+            if (kept[f]) scene[count++] = scene[f];
+        scene.resize(count);
     }
-
-    const Vector toEye = Normalised(EYE_DIRECTION);
 };
 
 }  // namespace
@@ -643,9 +389,10 @@ private:
 std::vector<uint8_t> DrawThumbnail(const ReceivedModel& model, const ExportMesh& mesh, const Pose& rest, int size) {
     const int side = size * SAMPLES;
     const Scene scene(mesh, rest, side);
-    Samples samples(side, scene.projected, scene.triangles);
+    NearestFaceBuffer samples(side, scene.projected, scene.faces);
     for (const uint32_t f : scene.NearestFirst()) samples.Draw(f);
-    return Resolve(samples, Painter(FirstSkin(model), scene.projected, scene.triangles), size);
+    const Shading shading(FirstSkin(model), mesh, rest, scene.projected, scene.drawn, scene.faces, scene.uvs);
+    return Resolve(samples, shading, size);
 }
 
 std::string ThumbnailPng(const ReceivedModel& model, const ExportMesh& mesh, const Pose& rest, int size) {

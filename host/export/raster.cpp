@@ -1,0 +1,214 @@
+#include "raster.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// n / d rounded down, for d > 0.
+int64_t FloorDivide(int64_t n, int64_t d) { return n >= 0 ? n / d : -((-n + d - 1) / d); }
+
+// A sample exactly on an edge belongs to one of the two faces that share it:
+// to the one whose top or left edge it is.
+bool TopLeft(const Projected& a, const Projected& b) { return (a.sy == b.sy && b.sx > a.sx) || b.sy < a.sy; }
+
+// Where one edge bounds the samples of a row inside a face. Its test at
+// sample x is start - slope * x, and start grows by the same amount from row
+// to row, so the bound, start / slope rounded down, is stepped exactly as a
+// quotient and remainder, with no division per row.
+class EdgeWalk {
+public:
+    EdgeWalk() = default;
+    EdgeWalk(int64_t start_, int64_t slope_, int64_t increase_)
+        : start(start_), slope(slope_), increase(increase_), magnitude(slope_ < 0 ? -slope_ : slope_) {
+        if (magnitude == 0) return;
+        quotient = FloorDivide(start, magnitude);
+        remainder = start - quotient * magnitude;
+        quotientStep = FloorDivide(increase, magnitude);
+        remainderStep = increase - quotientStep * magnitude;
+    }
+
+    // Narrows [first, past) to the samples on the inner side of the edge.
+    void Clip(int64_t& first, int64_t& past) const {
+        if (slope > 0) past = std::min(past, quotient + 1);
+        else if (slope < 0) first = std::max(first, -quotient);
+        else if (start < 0) past = first;
+    }
+
+    void Next() {
+        start += increase;
+        if (magnitude == 0) return;
+        quotient += quotientStep;
+        remainder += remainderStep;
+        if (remainder >= magnitude) {
+            remainder -= magnitude;
+            ++quotient;
+        }
+    }
+
+private:
+    int64_t start = 0, slope = 0, increase = 0, magnitude = 0;
+    int64_t quotient = 0, remainder = 0;  // of start / magnitude, the remainder in [0, magnitude)
+    int64_t quotientStep = 0, remainderStep = 0;
+};
+
+}  // namespace
+
+int64_t Floor32(double x) {
+    const int32_t t = int32_t(x);
+    return double(t) > x ? int64_t(t) - 1 : int64_t(t);
+}
+
+// Worked out in two 32-bit halves.
+int64_t Fixed(double nearness) {
+    constexpr double LIMIT = 4611686018427387904.0;  // 2^62
+    constexpr double HALF = 2147483648.0;            // 2^31
+    constexpr double WORD = 4294967296.0;            // 2^32
+    const double scaled = nearness * NEARNESS_ONE + 0.5;
+    if (scaled >= LIMIT) return int64_t(LIMIT);
+    if (scaled <= -LIMIT) return -int64_t(LIMIT);
+    if (!(scaled == scaled)) return NOTHING;  // not a number
+    if (std::fabs(scaled) < HALF) return Floor32(scaled);
+    // From 2^31 up the double has no bits below the lower half's, so the
+    // lower half is exact.
+    const int64_t high = Floor32(scaled / WORD);
+    const double low = scaled - double(high) * WORD;  // in [0, 2^32)
+    return high * int64_t(WORD) + Floor32(low - HALF) + int64_t(HALF);
+}
+
+NearestFaceBuffer::NearestFaceBuffer(int side_, const std::vector<Projected>& projected_,
+                                     const std::vector<RasterFace>& faces_)
+    : side(side_), tilesAcross((side_ + TILE - 1) / TILE), projected(projected_), faces(faces_),
+      nearness(size_t(side) * size_t(side), NOTHING), face(nearness.size(), 0),
+      tiles(size_t(tilesAcross) * size_t(tilesAcross)) {
+    for (size_t tile = 0; tile < tiles.size(); ++tile) {
+        const int64_t tx = int64_t(tile % size_t(tilesAcross)) * TILE, ty = int64_t(tile / size_t(tilesAcross)) * TILE;
+        tiles[tile].empty =
+            uint32_t((std::min<int64_t>(tx + TILE, side) - tx) * (std::min<int64_t>(ty + TILE, side) - ty));
+    }
+    cover.hidden.resize(tiles.size());
+    cover.shown.resize(size_t(tilesAcross));
+}
+
+void NearestFaceBuffer::Draw(uint32_t f) {
+    const RasterFace& t = faces[f];
+    const Projected &p0 = projected[t.vertex[0]], &p1 = projected[t.vertex[1]], &p2 = projected[t.vertex[2]];
+    const Projected* from[3] = {&p1, &p2, &p0};  // the edge facing each corner
+    const Projected* to[3] = {&p2, &p0, &p1};
+    int64_t bias[3];
+    // Nearness is linear on the picture: a plane over the sample grid,
+    // stepped along each row in fixed point, so that a sample behind what is
+    // drawn costs an add and a compare.
+    DepthPlane plane{0, 0, 0};
+    for (int i = 0; i < 3; ++i) {
+        bias[i] = TopLeft(*from[i], *to[i]) ? 0 : -1;
+        const double share = projected[t.vertex[size_t(i)]].nearness / double(t.area);
+        plane.x -= share * double((to[i]->sy - from[i]->sy) * SUBPIXEL);
+        plane.y += share * double((to[i]->sx - from[i]->sx) * SUBPIXEL);
+        plane.at0 += share * double(Edge(*from[i], *to[i], SUBPIXEL / 2, SUBPIXEL / 2));
+    }
+    const int64_t step = Fixed(plane.x);
+
+    const int64_t last = side - 1;
+    const SampleBox box{std::max<int64_t>(0, std::min({p0.sx, p1.sx, p2.sx}) / SUBPIXEL),
+                        std::min<int64_t>(last, std::max({p0.sx, p1.sx, p2.sx}) / SUBPIXEL),
+                        std::max<int64_t>(0, std::min({p0.sy, p1.sy, p2.sy}) / SUBPIXEL),
+                        std::min<int64_t>(last, std::max({p0.sy, p1.sy, p2.sy}) / SUBPIXEL)};
+    if (box.x0 > box.x1 || box.y0 > box.y1) return;
+    if (!MarkHidden(box, plane)) return;
+    // Each edge's test is linear in x along the row: the samples inside are
+    // one span, worked out exactly, so a long thin face costs its rows, not
+    // its bounding box.
+    EdgeWalk edges[3];
+    for (int e = 0; e < 3; ++e)
+        edges[e] = EdgeWalk(Edge(*from[e], *to[e], SUBPIXEL / 2, box.y0 * SUBPIXEL + SUBPIXEL / 2) + bias[e],
+                            (to[e]->sy - from[e]->sy) * SUBPIXEL, (to[e]->sx - from[e]->sx) * SUBPIXEL);
+    // The sample grid is at most 2048 wide: its rows and columns are counted
+    // in 32 bits, which a 32-bit machine steps in one register.
+    for (int32_t y = int32_t(box.y0); y <= int32_t(box.y1); ++y, edges[0].Next(), edges[1].Next(), edges[2].Next()) {
+        int64_t low = box.x0, high = box.x1 + 1;
+        for (const EdgeWalk& edge : edges) edge.Clip(low, high);
+        // Of the row's span, the part over tiles where the face may show.
+        const int64_t shownFirst = std::max<int64_t>(low, cover.shown[size_t(y / TILE)].from);
+        const int64_t shownEnd = std::min<int64_t>(high, cover.shown[size_t(y / TILE)].past);
+        if (shownFirst >= shownEnd) continue;
+        const int32_t start = int32_t(low), first = int32_t(shownFirst), past = int32_t(shownEnd);
+        // Started inside the face, where the plane holds its true value, and
+        // stepped from there.
+        int64_t near = Fixed(plane.at0 + plane.y * double(y) + plane.x * double(start)) + step * (first - start);
+        int64_t* const nearRow = &nearness[size_t(y) * size_t(side)];
+        uint32_t* const faceRow = &face[size_t(y) * size_t(side)];
+        const size_t tileRow = size_t(y / TILE) * size_t(tilesAcross);
+        for (int32_t x = first; x < past;) {
+            const size_t tile = tileRow + size_t(x / TILE);
+            const int32_t end = std::min(past, (x / TILE + 1) * TILE);
+            if (cover.hidden[tile]) {
+                near += step * (end - x);
+                x = end;
+                continue;
+            }
+            bool drawn = false;
+            for (; x < end; ++x, near += step) {
+                if (near > nearRow[x] || (near == nearRow[x] && faceRow[x] < f)) {
+                    if (nearRow[x] == NOTHING) --tiles[tile].empty;
+                    nearRow[x] = near;
+                    faceRow[x] = f;
+                    drawn = true;
+                }
+            }
+            if (drawn) tiles[tile].stale = true;
+        }
+    }
+}
+
+// Marks each tile under the face's box hidden where the plane, at its
+// nearest over the tile and give or take its rounding, is farther than
+// everything drawn there. False when every one is.
+bool NearestFaceBuffer::MarkHidden(const SampleBox& box, const DepthPlane& plane) {
+    // The stepped nearness strays from the plane by its rounding: a fraction
+    // of a unit a step, and far less than this share of the plane's terms. A
+    // plane too steep to bound (a sliver) hides nothing.
+    const double terms = std::fabs(plane.at0) + (std::fabs(plane.x) + std::fabs(plane.y)) * double(side);
+    const bool bounded = std::isfinite(terms) && terms < 1e6;
+    const double slack = terms * 1e-9 + double(side + 2) / NEARNESS_ONE;
+    bool anyShown = false;
+    for (int32_t ty = int32_t(box.y0 / TILE); ty <= int32_t(box.y1 / TILE); ++ty) {
+        int32_t shownFirst = side, shownLast = -1;  // tile columns
+        for (int32_t tx = int32_t(box.x0 / TILE); tx <= int32_t(box.x1 / TILE); ++tx) {
+            const size_t tile = size_t(ty) * size_t(tilesAcross) + size_t(tx);
+            bool behind = false;
+            if (bounded && tiles[tile].empty == 0) {
+                // A plane is nearest at a corner of the tile's samples.
+                const double x = double(plane.x > 0 ? std::min(tx * TILE + TILE - 1, side - 1) : tx * TILE);
+                const double y = double(plane.y > 0 ? std::min(ty * TILE + TILE - 1, side - 1) : ty * TILE);
+                behind = Behind(tile, (plane.at0 + plane.x * x + plane.y * y + slack) * NEARNESS_ONE);
+            }
+            cover.hidden[tile] = behind ? 1 : 0;
+            if (!behind) {
+                shownFirst = std::min(shownFirst, tx);
+                shownLast = tx;
+            }
+        }
+        cover.shown[size_t(ty)] = {shownFirst * TILE, (shownLast + 1) * TILE};
+        anyShown = anyShown || shownLast >= 0;
+    }
+    return anyShown;
+}
+
+// Whether every sample of a tile is nearer than this, in NEARNESS_ONE units.
+// A tile's farthest nearness can only grow as faces are drawn, so the one
+// last worked out still holds as a bound, and is worked out again only when
+// that bound alone cannot tell.
+bool NearestFaceBuffer::Behind(size_t tile, double nearest) {
+    if (tiles[tile].empty > 0) return false;
+    if (nearest < tiles[tile].farthest) return true;
+    if (!tiles[tile].stale) return false;
+    const int64_t tx = int64_t(tile % size_t(tilesAcross)) * TILE, ty = int64_t(tile / size_t(tilesAcross)) * TILE;
+    int64_t least = std::numeric_limits<int64_t>::max();
+    for (int64_t y = ty; y < std::min<int64_t>(ty + TILE, side); ++y)
+        for (int64_t x = tx; x < std::min<int64_t>(tx + TILE, side); ++x)
+            least = std::min(least, nearness[size_t(y) * size_t(side) + size_t(x)]);
+    tiles[tile].farthest = double(least);
+    tiles[tile].stale = false;
+    return nearest < tiles[tile].farthest;
+}
