@@ -110,15 +110,18 @@ TEST(GlbPlan, AFileWhoseViewsAreNotWherePlannedIsNeverNamed) {
     char pattern[] = "/tmp/mdlplan.XXXXXX";
     const fs::path folder = mkdtemp(pattern);
     ExportMessages messages;
-    ExportMesh mesh(model, false);
+    const ExportMesh mesh(model);
+    GltfVertices vertices(model);
+    const ExportSkins skins(model, MdlGroups());
+    const ExportPoses poses(model, MdlGroups(), mesh, PoseNormals::None);
     Pose rest, pose;
-    mesh.Compute(0, rest);
+    poses.Compute(0, rest);
     {
-        GlbWriter glb(model, mesh, Interpolation::Step);
+        GlbWriter glb(mesh, vertices, skins, poses, Interpolation::Step);
         ASSERT_TRUE(glb.Begin(OutputFolder(folder, messages), rest));
-        mesh.splitSource.pop_back();  // one glTF vertex fewer than planned
-        for (size_t k = 1; k < mesh.poses.size(); ++k) {
-            mesh.Compute(k, pose);
+        vertices.source.pop_back();  // one glTF vertex fewer than planned
+        for (size_t k = 1; k < poses.Count(); ++k) {
+            poses.Compute(k, pose);
             EXPECT_TRUE(glb.AddTarget(pose));
         }
         EXPECT_FALSE(glb.Finish());

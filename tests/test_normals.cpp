@@ -244,7 +244,8 @@ TEST_P(NormalRule, GivesAUnitNormalForEveryVertex) {
     model.vertices = GetParam().vertices;
     model.faces = GetParam().faces;
     Pose pose;
-    ExportMesh(model, true).Compute(0, pose);
+    const ExportMesh mesh(model);
+    ExportPoses(model, MdlGroups(), mesh, PoseNormals::Smooth).Compute(0, pose);
     ASSERT_EQ(pose.normals.size(), model.vertices.size());
     EXPECT_EQ(pose.normals[0], GetParam().expected);
 }

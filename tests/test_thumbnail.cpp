@@ -118,9 +118,9 @@ public:
         const ImportCapture capture = harness.Import(file);
         const ReceivedModel model = ReceiveModel(capture);
         EXPECT_TRUE(model.Succeeded());
-        const ExportMesh mesh(model, true);
+        const ExportMesh mesh(model);
         Pose rest;
-        mesh.Compute(0, rest);
+        ExportPoses(model, MdlGroups(), mesh, PoseNormals::Smooth).Compute(0, rest);
         rgba = DrawThumbnail(model, mesh, rest, size);
         for (int y = 0; y < size; ++y) {
             for (int x = 0; x < size; ++x) {

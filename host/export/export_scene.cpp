@@ -8,26 +8,37 @@
 
 namespace {
 
-// The one way the export draws its picture: of the mesh at rest.
-std::string Picture(const ReceivedModel& model, const ExportMesh& mesh, const Pose& rest, const ExportOptions& options) {
-    return ThumbnailPng(model, mesh, rest, options.thumbnail);
+// The one way the export draws its picture: of the rest pose, lit by its
+// normals whether or not the export writes them.
+std::string Picture(const ReceivedModel& model, const ExportMesh& mesh, const ExportPoses& poses, const Pose& rest,
+                    const ExportOptions& options) {
+    if (poses.HasNormals()) return ThumbnailPng(model, mesh, rest, options.thumbnail);
+    Pose lit;
+    poses.ComputeLitRest(lit);
+    return ThumbnailPng(model, mesh, lit, options.thumbnail);
 }
 
-// The poses one at a time, each worked out once for the GLB's morph target
-// and the frame's OBJ.
+PoseNormals NormalsOf(const ExportOptions& options) { return options.normals ? PoseNormals::Smooth : PoseNormals::None; }
+
+// The stages in the order the data flows: the mesh, glTF's vertices, the
+// skins, the poses one at a time, each worked out once for the GLB's morph
+// target and the frame's OBJ; then the OBJ and the picture.
 bool WriteFiles(const ReceivedModel& model, const MdlGroups& groups, const OutputFolder& folder,
                 const ExportOptions& options) {
     if (!folder.Create() || (options.frames && !folder.Create("frames"))) return false;
-    const ExportMesh mesh(model, groups, options.normals);
+    const ExportMesh mesh(model);
+    const GltfVertices vertices(model);
+    const ExportSkins skins(model, groups);
+    const ExportPoses poses(model, groups, mesh, NormalsOf(options));
     Pose rest;
-    mesh.Compute(0, rest);
+    poses.Compute(0, rest);
 
-    GlbWriter glb(model, mesh, options.interpolation);
+    GlbWriter glb(mesh, vertices, skins, poses, options.interpolation);
     if (!glb.Begin(folder, rest)) return false;
     Pose pose;
-    for (const ExportAnimation& animation : mesh.animations) {
+    for (const ExportAnimation& animation : poses.animations) {
         for (size_t f = 0; f < animation.frames; ++f) {
-            mesh.Compute(animation.firstPose + f, pose);
+            poses.Compute(animation.firstPose + f, pose);
             if (!glb.AddTarget(pose)) return false;
             if (!options.frames) continue;
             OutputFile frame(folder, ObjFramePath(animation, f));
@@ -38,7 +49,7 @@ bool WriteFiles(const ReceivedModel& model, const MdlGroups& groups, const Outpu
     if (!glb.Finish()) return false;
 
     std::string material;
-    if (!WriteObjSkins(mesh, folder, material)) return false;
+    if (!WriteObjSkins(skins, folder, material)) return false;
     if (mesh.vertexCount > 0) {
         OutputFile obj(folder, OBJ_FILE);
         WriteObjPose(obj.Text(), mesh, rest, material);
@@ -49,16 +60,17 @@ bool WriteFiles(const ReceivedModel& model, const MdlGroups& groups, const Outpu
         folder.Messages().Note("the model has no mesh, so there is no " + Shown(folder.Root() / THUMBNAIL_FILE));
         return true;
     }
-    return folder.WriteFile(THUMBNAIL_FILE, Picture(model, mesh, rest, options));
+    return folder.WriteFile(THUMBNAIL_FILE, Picture(model, mesh, poses, rest, options));
 }
 
 }  // namespace
 
 std::string ThumbnailAlone(const ReceivedModel& model, const MdlGroups& groups, const ExportOptions& options) {
-    const ExportMesh mesh(model, groups, options.normals, false);
+    const ExportMesh mesh(model);
+    const ExportPoses poses(model, groups, mesh, NormalsOf(options));
     Pose rest;
-    mesh.Compute(0, rest);
-    return Picture(model, mesh, rest, options);
+    poses.Compute(0, rest);
+    return Picture(model, mesh, poses, rest, options);
 }
 
 bool ExportScene(const ReceivedModel& model, const MdlGroups& groups, const OutputFolder& folder,

@@ -110,8 +110,10 @@ struct GlbWriter::Layout {
     std::string misplaced;       // the first view that did not lie where planned
 };
 
-GlbWriter::GlbWriter(const ReceivedModel& model_, const ExportMesh& mesh_, Interpolation interpolation_)
-    : model(model_), mesh(mesh_), interpolation(interpolation_), hasMesh(mesh.HasFaces()),
+GlbWriter::GlbWriter(const ExportMesh& mesh_, const GltfVertices& vertices_, const ExportSkins& skins_,
+                     const ExportPoses& poses_, Interpolation interpolation_)
+    : mesh(mesh_), vertices(vertices_), skins(skins_), poses(poses_), interpolation(interpolation_),
+      hasMesh(mesh.HasFaces()),
       layout(std::make_unique<Layout>()) {}
 
 GlbWriter::~GlbWriter() = default;
@@ -119,20 +121,20 @@ GlbWriter::~GlbWriter() = default;
 void GlbWriter::PlanBuffer() {
     Layout& plan = *layout;
     const auto add = [&plan](const std::string& png) { return png.empty() ? -1 : plan.Add(png.size()); };
-    for (size_t i = 0; i < mesh.skins.size(); ++i) {
-        plan.images.push_back(add(mesh.skins[i]));
-        plan.fullbrights.push_back(add(mesh.fullbrights[i]));
+    for (size_t i = 0; i < skins.pngs.size(); ++i) {
+        plan.images.push_back(add(skins.pngs[i]));
+        plan.fullbrights.push_back(add(skins.fullbrights[i]));
     }
     if (!hasMesh) return;
-    const uint64_t vertices = mesh.splitSource.size();
-    plan.wideIndices = vertices > LARGEST_SHORT_INDEX_COUNT;
-    plan.indices = plan.Add(mesh.splitIndices.size() * uint64_t(plan.wideIndices ? 4 : 2), TARGET_ELEMENT_ARRAY_BUFFER);
-    plan.texcoords = plan.Add(vertices * 8, TARGET_ARRAY_BUFFER);
-    plan.attributes = mesh.HasNormals() ? 2 : 1;
+    const uint64_t count = vertices.source.size();
+    plan.wideIndices = count > LARGEST_SHORT_INDEX_COUNT;
+    plan.indices = plan.Add(vertices.indices.size() * uint64_t(plan.wideIndices ? 4 : 2), TARGET_ELEMENT_ARRAY_BUFFER);
+    plan.texcoords = plan.Add(count * 8, TARGET_ARRAY_BUFFER);
+    plan.attributes = poses.HasNormals() ? 2 : 1;
     uint64_t keys = 0;
     uint64_t groupKeys = 0;
     bool even = false;
-    for (const ExportAnimation& animation : mesh.animations) {
+    for (const ExportAnimation& animation : poses.animations) {
         plan.targets += animation.frames;
         plan.maxFrames = std::max(plan.maxFrames, animation.frames);
         keys += KeysOf(animation);
@@ -154,7 +156,7 @@ void GlbWriter::PlanBuffer() {
             plan.sparse = plan.Add(keys * uint64_t(4));  // one 1.0 per key
         }
     }
-    plan.vectors = plan.Add((1 + uint64_t(plan.targets)) * plan.attributes * vertices * VEC3_SIZE, TARGET_ARRAY_BUFFER,
+    plan.vectors = plan.Add((1 + uint64_t(plan.targets)) * plan.attributes * count * VEC3_SIZE, TARGET_ARRAY_BUFFER,
                             int(VEC3_SIZE));
 }
 
@@ -207,7 +209,7 @@ void GlbWriter::AddViews(Chunk& chunk) const {
 // without smoothing so that pixel art stays sharp. Its fullbright texels also
 // glow, emitted at their own colour, as the game draws them whatever the light.
 void GlbWriter::AddMaterials(Chunk& chunk) const {
-    if (model.skins.empty()) return;
+    if (skins.Count() == 0) return;
     Json& gltf = chunk.gltf;
     gltf["samplers"] = {{{"magFilter", FILTER_NEAREST}, {"minFilter", FILTER_NEAREST_MIPMAP_LINEAR}}};
     const auto texture = [&gltf](const std::string& name, int view) {
@@ -215,8 +217,8 @@ void GlbWriter::AddMaterials(Chunk& chunk) const {
         gltf["textures"].push_back({{"sampler", 0}, {"source", gltf["images"].size() - 1}});
         return Json{{"index", gltf["textures"].size() - 1}};
     };
-    for (size_t i = 0; i < model.skins.size(); ++i) {
-        const std::string& name = mesh.skinNames[i];
+    for (size_t i = 0; i < skins.Count(); ++i) {
+        const std::string& name = skins.names[i];
         Json material = {{"name", name}, {"pbrMetallicRoughness", {{"metallicFactor", 0.0f}}}};
         if (layout->images[i] >= 0) material["pbrMetallicRoughness"]["baseColorTexture"] = texture(name, layout->images[i]);
         if (layout->fullbrights[i] >= 0) {
@@ -229,14 +231,14 @@ void GlbWriter::AddMaterials(Chunk& chunk) const {
 
 // The next pose's positions (with the bounds glTF asks of them) or normals.
 size_t GlbWriter::AddVectors(Chunk& chunk, const Bounds* bounds) const {
-    const size_t vertices = mesh.splitSource.size();
+    const size_t count = vertices.source.size();
     Json accessor = {{"bufferView", layout->vectors}, {"byteOffset", chunk.vectorOffset},
-                     {"componentType", COMPONENT_FLOAT}, {"count", vertices}, {"type", "VEC3"}};
+                     {"componentType", COMPONENT_FLOAT}, {"count", count}, {"type", "VEC3"}};
     if (bounds != nullptr) {
         accessor["min"] = {bounds->low[0], bounds->low[1], bounds->low[2]};
         accessor["max"] = {bounds->high[0], bounds->high[1], bounds->high[2]};
     }
-    chunk.vectorOffset += vertices * VEC3_SIZE;
+    chunk.vectorOffset += count * VEC3_SIZE;
     return chunk.Accessor(std::move(accessor));
 }
 
@@ -246,18 +248,18 @@ void GlbWriter::AddPrimitive(Chunk& chunk) const {
     const Layout& plan = *layout;
     Json& primitive = chunk.primitive;
     primitive["attributes"]["POSITION"] = AddVectors(chunk, &plan.bounds[0]);
-    if (mesh.HasNormals()) primitive["attributes"]["NORMAL"] = AddVectors(chunk, nullptr);
+    if (poses.HasNormals()) primitive["attributes"]["NORMAL"] = AddVectors(chunk, nullptr);
     primitive["attributes"]["TEXCOORD_0"] =
         chunk.Accessor({{"bufferView", plan.texcoords}, {"componentType", COMPONENT_FLOAT},
-                        {"count", mesh.splitSource.size()}, {"type", "VEC2"}});
+                        {"count", vertices.source.size()}, {"type", "VEC2"}});
     primitive["indices"] =
         chunk.Accessor({{"bufferView", plan.indices},
                         {"componentType", plan.wideIndices ? COMPONENT_UNSIGNED_INT : COMPONENT_UNSIGNED_SHORT},
-                        {"count", mesh.splitIndices.size()}, {"type", "SCALAR"}});
-    if (!model.skins.empty()) primitive["material"] = 0;
-    if (model.skins.size() < 2) return;
-    for (size_t i = 0; i < model.skins.size(); ++i) {
-        chunk.gltf["extensions"][VARIANTS]["variants"].push_back({{"name", mesh.skinNames[i]}});
+                        {"count", vertices.indices.size()}, {"type", "SCALAR"}});
+    if (skins.Count() > 0) primitive["material"] = 0;
+    if (skins.Count() < 2) return;
+    for (size_t i = 0; i < skins.Count(); ++i) {
+        chunk.gltf["extensions"][VARIANTS]["variants"].push_back({{"name", skins.names[i]}});
         primitive["extensions"][VARIANTS]["mappings"].push_back({{"material", i}, {"variants", {i}}});
     }
     chunk.gltf["extensionsUsed"] = {VARIANTS};
@@ -272,12 +274,12 @@ void GlbWriter::AddAnimations(Chunk& chunk) const {
     uint64_t sparseOffset = 0;
     uint64_t groupTimesOffset = 0;
     uint64_t rowsBefore = 0;  // the dense weights' rows of the animations before
-    for (const ExportAnimation& animation : mesh.animations) {
+    for (const ExportAnimation& animation : poses.animations) {
         const std::string name = BytesAsText(animation.name);
         const uint64_t keys = KeysOf(animation);
         for (size_t f = 0; f < animation.frames; ++f) {
             Json target = {{"POSITION", AddVectors(chunk, &plan.bounds[PoseOf(animation, f)])}};
-            if (mesh.HasNormals()) target["NORMAL"] = AddVectors(chunk, nullptr);
+            if (poses.HasNormals()) target["NORMAL"] = AddVectors(chunk, nullptr);
             chunk.primitive["targets"].push_back(std::move(target));
             targetNames.push_back(animation.frameNames.empty() ? name + " " + std::to_string(f)
                                                                : BytesAsText(animation.frameNames[f]));
@@ -322,11 +324,11 @@ void GlbWriter::AddAnimations(Chunk& chunk) const {
 void GlbWriter::FindBounds(const Pose& rest) {
     Layout& plan = *layout;
     plan.bounds.resize(1 + plan.targets);
-    for (const uint32_t w : mesh.splitSource) plan.bounds[0].Add(rest.positions[w].data());
+    for (const uint32_t w : vertices.source) plan.bounds[0].Add(rest.positions[w].data());
     std::vector<Vec3> positions;
-    for (size_t k = 1; k < mesh.poses.size(); ++k) {
-        mesh.Positions(k, positions);
-        for (const uint32_t w : mesh.splitSource) {
+    for (size_t k = 1; k < poses.Count(); ++k) {
+        poses.Positions(k, positions);
+        for (const uint32_t w : vertices.source) {
             const float offset[3] = {positions[w][0] - rest.positions[w][0], positions[w][1] - rest.positions[w][1],
                                      positions[w][2] - rest.positions[w][2]};
             plan.bounds[k].Add(offset);
@@ -363,9 +365,9 @@ void GlbWriter::WriteView(int view, const void* bytes, size_t size) {
 }
 
 void GlbWriter::WriteVectors(const std::vector<Vec3>& values, const std::vector<Vec3>* base) {
-    scratch.resize(mesh.splitSource.size() * 3);
+    scratch.resize(vertices.source.size() * 3);
     float* out = scratch.data();
-    for (const uint32_t w : mesh.splitSource) {
+    for (const uint32_t w : vertices.source) {
         for (int a = 0; a < 3; ++a) *out++ = base ? values[w][size_t(a)] - (*base)[w][size_t(a)] : values[w][size_t(a)];
     }
     Put(scratch.data(), scratch.size() * sizeof(float));
@@ -404,23 +406,23 @@ bool GlbWriter::Begin(const OutputFolder& folder, const Pose& rest) {
     const uint32_t binary[2] = {uint32_t(plan.size), CHUNK_BIN};
     file->Write(binary, sizeof binary);
 
-    for (size_t i = 0; i < mesh.skins.size(); ++i) {
-        if (plan.images[i] >= 0) WriteView(plan.images[i], mesh.skins[i].data(), mesh.skins[i].size());
+    for (size_t i = 0; i < skins.pngs.size(); ++i) {
+        if (plan.images[i] >= 0) WriteView(plan.images[i], skins.pngs[i].data(), skins.pngs[i].size());
         if (plan.fullbrights[i] >= 0)
-            WriteView(plan.fullbrights[i], mesh.fullbrights[i].data(), mesh.fullbrights[i].size());
+            WriteView(plan.fullbrights[i], skins.fullbrights[i].data(), skins.fullbrights[i].size());
     }
     if (!hasMesh) return file->Good();
     if (plan.wideIndices) {
-        WriteView(plan.indices, mesh.splitIndices);
+        WriteView(plan.indices, vertices.indices);
     } else {
-        WriteView(plan.indices, std::vector<uint16_t>(mesh.splitIndices.begin(), mesh.splitIndices.end()));
+        WriteView(plan.indices, std::vector<uint16_t>(vertices.indices.begin(), vertices.indices.end()));
     }
-    WriteView(plan.texcoords, mesh.splitUv);
+    WriteView(plan.texcoords, vertices.uv);
     if (plan.targets > 0) WriteAnimationViews();
     restPose = &rest;
     OpenView(plan.vectors);  // closed by Finish, after the last target
     WriteVectors(rest.positions, nullptr);
-    if (mesh.HasNormals()) WriteVectors(rest.normals, nullptr);
+    if (poses.HasNormals()) WriteVectors(rest.normals, nullptr);
     return file->Good();
 }
 
@@ -437,7 +439,7 @@ void GlbWriter::WriteAnimationViews() {
     }
     if (plan.groupTimes >= 0) {
         std::vector<float> times;
-        for (const ExportAnimation& animation : mesh.animations)
+        for (const ExportAnimation& animation : poses.animations)
             times.insert(times.end(), animation.keys.begin(), animation.keys.end());
         WriteView(plan.groupTimes, times);
     }
@@ -448,7 +450,7 @@ void GlbWriter::WriteAnimationViews() {
     if (plan.denseWeights) {
         std::vector<float> row(plan.targets, 0.0f);
         OpenView(plan.weights);
-        for (const ExportAnimation& animation : mesh.animations) {
+        for (const ExportAnimation& animation : poses.animations) {
             for (size_t key = 0; key < KeysOf(animation); ++key) {
                 const size_t t = targetOf(animation, key);
                 row[t] = 1.0f;
@@ -461,8 +463,8 @@ void GlbWriter::WriteAnimationViews() {
     }
     WriteView(plan.ones, std::vector<float>(plan.maxFrames + 1, 1.0f));
     std::vector<uint32_t> keys;
-    keys.reserve(plan.targets + mesh.animations.size());
-    for (const ExportAnimation& animation : mesh.animations)
+    keys.reserve(plan.targets + poses.animations.size());
+    for (const ExportAnimation& animation : poses.animations)
         for (size_t key = 0; key < KeysOf(animation); ++key)
             keys.push_back(uint32_t(key * plan.targets + targetOf(animation, key)));
     WriteView(plan.sparse, keys);
@@ -472,7 +474,7 @@ bool GlbWriter::AddTarget(const Pose& pose) {
     if (!hasMesh) return true;
     ++layout->written;
     WriteVectors(pose.positions, &restPose->positions);
-    if (mesh.HasNormals()) WriteVectors(pose.normals, &restPose->normals);
+    if (poses.HasNormals()) WriteVectors(pose.normals, &restPose->normals);
     return file->Good();
 }
 

@@ -15,13 +15,17 @@
 #include <vector>
 
 #include "export_mesh.h"
+#include "export_poses.h"
+#include "export_skins.h"
+#include "gltf_vertices.h"
 #include "output_file.h"
 
 enum class Interpolation { Step, Linear };
 
 class GlbWriter {
 public:
-    GlbWriter(const ReceivedModel& model, const ExportMesh& mesh, Interpolation interpolation);
+    GlbWriter(const ExportMesh& mesh, const GltfVertices& vertices, const ExportSkins& skins, const ExportPoses& poses,
+              Interpolation interpolation);
     ~GlbWriter();
 
     // Lays the file out (a first pass over the poses for the bounds glTF
@@ -61,8 +65,10 @@ private:
     void WriteVectors(const std::vector<Vec3>& values, const std::vector<Vec3>* base);
     void WriteAnimationViews();
 
-    const ReceivedModel& model;
     const ExportMesh& mesh;
+    const GltfVertices& vertices;
+    const ExportSkins& skins;
+    const ExportPoses& poses;
     const Interpolation interpolation;
     const bool hasMesh;
     std::unique_ptr<Layout> layout;

@@ -53,14 +53,14 @@ fs::path ObjFramePath(const ExportAnimation& animation, size_t frame) {
     return fs::path("frames") / (SafeName(animation.name, animation.index) + "_" + std::to_string(frame) + ".obj");
 }
 
-bool WriteObjSkins(const ExportMesh& mesh, const OutputFolder& folder, std::string& material) {
+bool WriteObjSkins(const ExportSkins& skins, const OutputFolder& folder, std::string& material) {
     material.clear();
-    for (size_t i = 0; i < mesh.skins.size(); ++i) {
-        if (mesh.skins[i].empty()) continue;
+    for (size_t i = 0; i < skins.Count(); ++i) {
+        if (skins.pngs[i].empty()) continue;
         const std::string name = "texture" + std::to_string(i);
-        if (!folder.WriteFile(name + ".png", mesh.skins[i])) return false;
-        const bool glows = !mesh.fullbrights[i].empty();
-        if (glows && !folder.WriteFile(name + "_fullbright.png", mesh.fullbrights[i])) return false;
+        if (!folder.WriteFile(name + ".png", skins.pngs[i])) return false;
+        const bool glows = !skins.fullbrights[i].empty();
+        if (glows && !folder.WriteFile(name + "_fullbright.png", skins.fullbrights[i])) return false;
         if (material.empty()) {
             OutputFile mtl(folder, MTL_FILE);
             mtl.Text() << "newmtl skin\nKd 1 1 1\nmap_Kd " << name << ".png\n";

@@ -8,6 +8,8 @@
 #include <string>
 
 #include "export_mesh.h"
+#include "export_poses.h"
+#include "export_skins.h"
 #include "output_file.h"
 
 // One OBJ of the mesh at one pose: texture coordinates per corner, with
@@ -21,4 +23,4 @@ std::filesystem::path ObjFramePath(const ExportAnimation& animation, size_t fram
 // when it has some, and model.mtl with the first of them as the material
 // "skin" (glowing where the skin does), whose name goes to material (empty
 // without skins).
-bool WriteObjSkins(const ExportMesh& mesh, const OutputFolder& folder, std::string& material);
+bool WriteObjSkins(const ExportSkins& skins, const OutputFolder& folder, std::string& material);

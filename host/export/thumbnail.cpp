@@ -70,17 +70,11 @@ bool WinsTie(const SceneFace& a, const SceneFace& b) {
 // the side the eye sees; its fullbright texels at their own colour.
 class Shading {
 public:
-    Shading(const Skin* skin_, const ExportMesh& mesh, const Pose& rest, const std::vector<Projected>& projected_,
+    Shading(const Skin* skin_, const Pose& rest, const std::vector<Projected>& projected_,
             const std::vector<bool>& drawn, const std::vector<RasterFace>& faces_,
             const std::vector<std::array<SkinPoint, 3>>& uvs_)
         : skin(skin_), projected(projected_), faces(faces_), uvs(uvs_), light(projected_.size(), 0.0) {
-        // Worked out here for the rest pose when the export leaves them out.
-        std::vector<Vec3> own;
-        if (!mesh.HasNormals()) {
-            NormalSums scratch;
-            SmoothNormals(mesh.vertexCount, mesh.poses, mesh.faces).Of(rest.positions.data(), scratch, own);
-        }
-        const std::vector<Vec3>& normals = mesh.HasNormals() ? rest.normals : own;
+        const std::vector<Vec3>& normals = rest.normals;
         const Vector toLight = Normalised(LIGHT_DIRECTION);
         const Vector toEye = ToEye();
         for (size_t v = 0; v < light.size(); ++v) {
@@ -391,7 +385,7 @@ std::vector<uint8_t> DrawThumbnail(const ReceivedModel& model, const ExportMesh&
     const Scene scene(mesh, rest, side);
     NearestFaceBuffer samples(side, scene.projected, scene.faces);
     for (const uint32_t f : scene.NearestFirst()) samples.Draw(f);
-    const Shading shading(FirstSkin(model), mesh, rest, scene.projected, scene.drawn, scene.faces, scene.uvs);
+    const Shading shading(FirstSkin(model), rest, scene.projected, scene.drawn, scene.faces, scene.uvs);
     return Resolve(samples, shading, size);
 }
 

@@ -14,13 +14,14 @@
 #include <vector>
 
 #include "export_mesh.h"
+#include "export_poses.h"
 
 constexpr int THUMBNAIL_DEFAULT_SIZE = 256;
 constexpr int THUMBNAIL_LARGEST_SIZE = 1024;
 
 // size x size pixels, 4 bytes each (RGBA, alpha not premultiplied), rows from
 // the top; transparent wherever the model is not. The pose is the mesh's rest
-// pose; its normals are used when the mesh has them.
+// pose with its normals (ExportPoses::ComputeLitRest).
 std::vector<uint8_t> DrawThumbnail(const ReceivedModel& model, const ExportMesh& mesh, const Pose& rest, int size);
 // thumbnail.png's bytes: the picture drawn and encoded.
 std::string ThumbnailPng(const ReceivedModel& model, const ExportMesh& mesh, const Pose& rest, int size);
