@@ -106,7 +106,8 @@ INSTANTIATE_TEST_SUITE_P(
 // never named.
 TEST(GlbPlan, AFileWhoseViewsAreNotWherePlannedIsNeverNamed) {
     PluginHarness harness;
-    const ReceivedModel model = ReceiveModel(harness.Import(SmallModel(4, 2, {"a1", "a2"})));
+    const ImportCapture capture = harness.Import(SmallModel(4, 2, {"a1", "a2"}));  // the frames point into it
+    const ReceivedModel model = ReceiveModel(capture);
     char pattern[] = "/tmp/mdlplan.XXXXXX";
     const fs::path folder = mkdtemp(pattern);
     ExportMessages messages;
