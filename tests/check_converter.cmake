@@ -151,6 +151,20 @@ convert(0 --thumbnail ../out/groups-walk.png groups/walk.mdl)
 same_files(${WORK}/out/groups-walk.png ${WORK}/out/groups-single/thumbnail.png
            "the picture alone of a model with groups is not its export's")
 
+# Models exported side by side: the same files, gallery, summary and dumps
+# as one at a time, whatever the number of jobs.
+foreach(jobs 1 3)
+  convert(1 -j ${jobs} game/pak0.pak groups/groups.pak models --export ../out/jobs-${jobs} --gallery)
+  string(REPLACE "jobs-${jobs}" "jobs-N" summary_${jobs} "${out}")
+  convert(1 -j ${jobs} --json game/pak0.pak groups/groups.pak models)
+  set(dumps_${jobs} "${out}")
+endforeach()
+same_folders(${WORK}/out/jobs-1 ${WORK}/out/jobs-3)
+if(NOT summary_1 STREQUAL summary_3 OR NOT dumps_1 STREQUAL dumps_3)
+  message(FATAL_ERROR "three jobs say otherwise than one:\n${summary_1}\n${summary_3}")
+endif()
+convert(2 -j 0 models --export ../out/none)
+
 # A folder: every .mdl at any depth, in any letter case; the dumps as one array.
 convert(0 models --export ../out/models)
 expect("2 converted, 0 refused, 0 failed\n")

@@ -1,6 +1,7 @@
 #include "output_file.h"
 
 #include <cerrno>
+#include <mutex>
 #include <cstring>
 #include <system_error>
 
@@ -48,6 +49,10 @@ bool OutputFolder::Create(const fs::path& relative) const {
     if (Discards()) return true;
     const fs::path folder = relative.empty() ? root : root / relative;
     std::error_code error;
+    // Exports run side by side may share a parent that is not there yet;
+    // one at a time, none finds it made under it midway.
+    static std::mutex creating;
+    const std::lock_guard<std::mutex> lock(creating);
     fs::create_directories(folder, error);
     if (!error) return true;
     messages.Fail("cannot create " + Shown(folder) + ": " + error.message());

@@ -76,6 +76,10 @@ std::optional<int> ParseOptions(const std::vector<std::string>& arguments, bool 
                  "the gallery in the web browser: what the desktop's Open With runs")
         ->excludes(exportOption)
         ->excludes(thumbnailOption);
+    app.add_option("-j,--jobs", options.jobs,
+                   "models exported at once when converting several (default: one a core); the plug-in imports "
+                   "them one at a time, and the outputs are the same whatever the number")
+        ->check(CLI::Range(1u, 256u));
     app.add_option("--plugin", options.plugin, "plug-in module to load");
     std::vector<const char*> argv;
     for (const std::string& argument : arguments) argv.push_back(argument.c_str());

@@ -1,7 +1,11 @@
 // Several models (files, folders of them, archives): each converted in
 // turn, whatever befalls the others, with a progress line, then summed up.
+#include <algorithm>
+#include <deque>
+#include <future>
 #include <iostream>
 #include <optional>
+#include <thread>
 #include <string_view>
 
 #include "pak_reader.h"
@@ -53,32 +57,72 @@ private:
     bool empty = true;
 };
 
-Result Convert(ConverterHost& host, const ModelSource& source, const fs::path& output, const Options& options,
-               std::string* json, Gallery* gallery) {
+// A model on its way: imported, then exported on a worker while the next
+// ones are imported; retired in the models' order.
+struct Pending {
+    std::optional<Result> ended;  // before its export: failed, refused, or converted without one
+    std::unique_ptr<Imported> imported;
+    std::unique_ptr<ExportMessages> messages;  // the worker's, read once it is done
+    std::future<Result> exported;
+};
+
+// Whatever a worker throws ends its model, not the run.
+Result Exported(const Imported& imported, const ModelName& name, const fs::path& output, const Options& options,
+                ExportMessages& messages) {
+    try {
+        return ExportFiles(imported, name, output, options, messages);
+    } catch (const std::exception& failure) {
+        return Result{name, Outcome::Failed, failure.what()};
+    }
+}
+
+// The import and what comes before the export, on this thread, whose window
+// receives the plug-in's deliveries: the plug-in imports one model at a time.
+Pending Prepare(ConverterHost& host, const ModelSource& source, const fs::path& output, const Options& options,
+                bool worker, std::string* json) {
     const ModelName& name = source.name;
+    Pending pending;
+    const auto end = [&pending](Result result) {
+        pending.ended = std::move(result);
+        return std::move(pending);
+    };
     std::string error;
     std::unique_ptr<TemporaryModel> copy;
     if (source.archive != nullptr) {
         std::vector<uint8_t> bytes;
         if (!source.archive->Read(source.archive->Entries()[source.entry], bytes, error))
-            return Result{name, Outcome::Failed, error};
+            return end({name, Outcome::Failed, error});
         copy = std::make_unique<TemporaryModel>(bytes, error);
-        if (!error.empty()) return Result{name, Outcome::Failed, error};
+        if (!error.empty()) return end({name, Outcome::Failed, error});
     }
     const fs::path& file = copy ? copy->Path() : source.file;
-    const std::unique_ptr<Imported> imported = Imported::Run(host, file, source.name.shown, error);
-    if (!imported) return Result{name, Outcome::Failed, error};
-    if (json != nullptr) *json = JsonDump(imported->Model());
+    pending.imported = Imported::Run(host, file, source.name.shown, error);
+    if (!pending.imported) return end({name, Outcome::Failed, error});
+    const Imported& imported = *pending.imported;
+    if (json != nullptr) *json = JsonDump(imported.Model());
     if (options.exportDir.empty()) {
-        if (!imported->Model().Succeeded()) return Result{name, Outcome::Refused, BoxTexts(imported->Model())};
-        return Result{name, Outcome::Converted, {}};
+        if (!imported.Model().Succeeded()) return end({name, Outcome::Refused, BoxTexts(imported.Model())});
+        return end({name, Outcome::Converted, {}});
     }
-    if (!imported->Ungroup(host, file, error)) return Result{name, Outcome::Failed, error};
-    if (!imported->Converted().Succeeded()) return Result{name, Outcome::Refused, imported->Refusal()};
+    if (!pending.imported->Ungroup(host, file, error)) return end({name, Outcome::Failed, error});
+    if (!imported.Converted().Succeeded()) return end({name, Outcome::Refused, imported.Refusal()});
 
-    ExportMessages messages;
-    const Result result = ExportModel(*imported, name, output, options, gallery, messages);
-    if (result.outcome == Outcome::Converted) PrintMessages(messages, true);  // notes, such as a model without a mesh
+    pending.messages = std::make_unique<ExportMessages>();
+    ExportMessages& messages = *pending.messages;
+    if (!worker) return end(Exported(imported, name, output, options, messages));
+    pending.exported = std::async(std::launch::async, Exported, std::cref(imported), std::cref(name), std::cref(output),
+                                  std::cref(options), std::ref(messages));
+    return pending;
+}
+
+// The model's export once done, its card added in the models' order, its
+// notes printed (such as a model without a mesh).
+Result Retire(Pending& pending, const fs::path& output, const Options& options, Gallery* gallery) {
+    Result result = pending.ended ? std::move(*pending.ended) : pending.exported.get();
+    if (!pending.messages) return result;
+    if (gallery != nullptr)
+        result = AddToGallery(std::move(result), *pending.imported, output, options, *gallery, *pending.messages);
+    if (result.outcome == Outcome::Converted) PrintMessages(*pending.messages, true);
     return result;
 }
 
@@ -119,18 +163,36 @@ int ConvertMany(ConverterHost& host, const Options& options, const std::vector<I
     std::optional<JsonArray> dumps;
     if (options.json) dumps.emplace(std::cout);
     {
-        Progress progress(inputs.models.size());
-        for (size_t i = 0; i < inputs.models.size(); ++i) {
-            progress.Show(i, inputs.models[i].name.shown);
-            std::string json;  // none for a model that fails before its import
+        // A model is exported while the next ones are imported, as many at
+        // once as there are jobs; one job exports each in turn, as it comes.
+        const size_t jobs = options.jobs > 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
+        std::deque<std::pair<size_t, Pending>> flight;  // each with its model's index
+        const auto retire = [&] {
+            const size_t i = flight.front().first;
             try {
-                summary.Add(Convert(host, inputs.models[i], folders[i], options, dumps ? &json : nullptr,
-                                    gallery ? &*gallery : nullptr));
+                summary.Add(Retire(flight.front().second, folders[i], options, gallery ? &*gallery : nullptr));
             } catch (const std::exception& failure) {
                 summary.Add({inputs.models[i].name, Outcome::Failed, failure.what()});
             }
+            flight.pop_front();
+        };
+        Progress progress(inputs.models.size());
+        for (size_t i = 0; i < inputs.models.size(); ++i) {
+            progress.Show(i, inputs.models[i].name.shown);
+            while (flight.size() >= jobs) retire();
+            std::string json;  // none for a model that fails before its import
+            try {
+                flight.emplace_back(i, Prepare(host, inputs.models[i], folders[i], options, jobs > 1,
+                                               dumps ? &json : nullptr));
+            } catch (const std::exception& failure) {
+                Pending failed;
+                failed.ended = Result{inputs.models[i].name, Outcome::Failed, failure.what()};
+                flight.emplace_back(i, std::move(failed));
+            }
             if (dumps && !json.empty()) dumps->Add(json);
+            if (jobs == 1) retire();
         }
+        while (!flight.empty()) retire();
     }
     if (dumps) dumps->Close();
     std::ostream& out = options.json ? std::cerr : std::cout;

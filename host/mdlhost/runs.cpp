@@ -76,18 +76,31 @@ bool Imported::Ungroup(ConverterHost& host, const fs::path& file, std::string& e
 
 std::string Imported::Refusal() const { return badGroup.empty() ? BoxTexts(Converted()) : badGroup; }
 
-Result ExportModel(const Imported& imported, const ModelName& name, const fs::path& output,
-                   const Options& options, Gallery* gallery, ExportMessages& messages) {
+Result ExportFiles(const Imported& imported, const ModelName& name, const fs::path& output, const Options& options,
+                   ExportMessages& messages) {
     const ReceivedModel& model = imported.Converted();
     const fs::path root = fs::u8path(options.exportDir);
-    const bool exported =
-        ExportScene(model, imported.Groups(), OutputFolder(output.empty() ? root : root / output, messages),
-                    options.exportOptions) &&
-        (gallery == nullptr || gallery->AddModel(name, output, model, imported.Groups(),
-                                                 ExportsThumbnail(model, options.exportOptions), messages));
+    const bool exported = ExportScene(model, imported.Groups(), OutputFolder(output.empty() ? root : root / output, messages),
+                                      options.exportOptions);
     if (!model.Succeeded()) return Result{name, Outcome::Refused, imported.Refusal()};
     if (!exported) return Result{name, Outcome::Failed, messages.failure};
     return Result{name, Outcome::Converted, {}};
+}
+
+Result AddToGallery(Result result, const Imported& imported, const fs::path& output, const Options& options,
+                    Gallery& gallery, ExportMessages& messages) {
+    if (result.outcome != Outcome::Converted) return result;
+    const ReceivedModel& model = imported.Converted();
+    if (gallery.AddModel(result.name, output, model, imported.Groups(), ExportsThumbnail(model, options.exportOptions),
+                         messages))
+        return result;
+    return Result{result.name, Outcome::Failed, messages.failure};
+}
+
+Result ExportModel(const Imported& imported, const ModelName& name, const fs::path& output, const Options& options,
+                   Gallery* gallery, ExportMessages& messages) {
+    Result result = ExportFiles(imported, name, output, options, messages);
+    return gallery == nullptr ? result : AddToGallery(std::move(result), imported, output, options, *gallery, messages);
 }
 
 std::vector<GalleryInput> GalleryInputs(const std::vector<std::string>& files, const std::vector<InputKind>& kinds) {

@@ -25,6 +25,7 @@ struct Options {
     bool open = false;     // opened from a desktop entry: as dropped, then the gallery shown in a browser
     std::string thumbnailFile;  // the picture alone: where it goes (UTF-8), or empty
     int thumbnailSize = THUMBNAIL_DEFAULT_SIZE;
+    unsigned jobs = 0;  // models exported at once; 0: one a core
     std::string plugin;  // the module's path, UTF-8
 };
 
@@ -93,9 +94,16 @@ private:
     std::string badGroup;
 };
 
-// An imported model (Converted()) exported into its folder (output, under the export's;
-// empty for the export's own), and its card added to the gallery when there
-// is one: what became of it, the export's notes and failure in messages.
+// An imported model (Converted()) exported into its folder (output, under
+// the export's; empty for the export's own): what became of it, the export's
+// notes and failure in messages. On any thread: it reads only the model.
+Result ExportFiles(const Imported& imported, const ModelName& name, const std::filesystem::path& output,
+                   const Options& options, ExportMessages& messages);
+// An exported model's card in the gallery, on the gallery's thread and in
+// the models' order: the result, failed when the card cannot be written.
+Result AddToGallery(Result result, const Imported& imported, const std::filesystem::path& output,
+                    const Options& options, Gallery& gallery, ExportMessages& messages);
+// Both in turn, the card when there is a gallery.
 Result ExportModel(const Imported& imported, const ModelName& name, const std::filesystem::path& output,
                    const Options& options, Gallery* gallery, ExportMessages& messages);
 

@@ -45,6 +45,7 @@ compare(sample-linear column.mdl --export-interpolation linear --export-normals 
 compare(game game/pak0.pak)
 compare(groups-archive groups/groups.pak)
 compare(groups-bad groups/bad.mdl)
+compare(jobs -j 3 game/pak0.pak groups/groups.pak models)
 compare(game-json --json game/pak0.pak models)
 compare(cyrillic Модели/огр.mdl)
 compare(cyrillic-json --json Модели/огр.mdl)
