@@ -4,10 +4,10 @@
 #include "fullbright.h"
 #include "png.h"
 
-ExportSkins::ExportSkins(const ReceivedModel& model, const MdlGroups& groups, bool withFiles)
+ExportSkins::ExportSkins(const ReceivedModel& model, const MdlGroups& groups)
     : names(SkinNames(model.skins.size(), groups)) {
     for (const Skin& skin : model.skins) {
-        pngs.push_back(withFiles ? EncodePng(skin.width, skin.height, skin.pixels) : std::string());
-        fullbrights.push_back(withFiles ? EncodeFullbrightPng(skin) : std::string());
+        pngs.push_back(EncodePng(skin.width, skin.height, skin.pixels));
+        fullbrights.push_back(EncodeFullbrightPng(skin));
     }
 }

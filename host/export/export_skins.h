@@ -9,8 +9,7 @@
 #include "received_model.h"
 
 struct ExportSkins {
-    // Without files, the skins stay unencoded (a picture alone): only named.
-    ExportSkins(const ReceivedModel& model, const MdlGroups& groups, bool withFiles = true);
+    ExportSkins(const ReceivedModel& model, const MdlGroups& groups);
 
     size_t Count() const { return names.size(); }
 
