@@ -18,6 +18,7 @@
 
 #include "export_axes.h"
 #include "export_scene.h"
+#include "fullbright.h"
 #include "gltf_accessors.h"
 #include "mdl/palette.h"
 #include "plugin_harness.h"
@@ -267,6 +268,31 @@ std::vector<int> Rgb(const unsigned char* pixel) { return {pixel[0], pixel[1], p
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// A colour glows when it is that of an entry from 224 on and of none before
+// it: every colour of the palette, and every colour that takes its red from
+// one glowing entry and its green and blue from another, which is mostly
+// neither's.
+TEST(Export, FullbrightColoursAreTheLastEntriesThatNoLitEntryShares) {
+    const auto same = [](const _COLOR& a, const _COLOR& b) { return a.r == b.r && a.g == b.g && a.b == b.b; };
+    std::vector<_COLOR> glowing;
+    for (int n = 0; n < 256; ++n) {
+        bool lit = n < 224;
+        for (int m = 0; m < 224 && !lit; ++m) lit = same(QUAKE_PALETTE[m], QUAKE_PALETTE[n]);
+        EXPECT_EQ(IsFullbright(QUAKE_PALETTE[n]), !lit) << "entry " << n;
+        if (!lit) glowing.push_back(QUAKE_PALETTE[n]);
+    }
+    ASSERT_GT(glowing.size(), 16u);
+    for (const _COLOR& a : glowing) {
+        for (const _COLOR& b : glowing) {
+            _COLOR mixed = b;
+            mixed.r = a.r;
+            const bool any =
+                std::any_of(glowing.begin(), glowing.end(), [&](const _COLOR& c) { return same(c, mixed); });
+            EXPECT_EQ(IsFullbright(mixed), any) << int(mixed.r) << " " << int(mixed.g) << " " << int(mixed.b);
+        }
+    }
 }
 
 // Each skin that has fullbright texels glows with exactly those, at their own

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 
-#include "sha256.h"
 
 namespace {
 
@@ -53,8 +52,8 @@ void ImportCapture::NoteScaleImage(const _COLOR* pixels, int width, int height, 
     const FloatingPointState environment = ReadFloatingPointState();
     const size_t count =
         width > 0 && height > 0 ? ItemsThatFit(int64_t(width) * int64_t(height), sizeof(_COLOR)) : 0;
-    scaleImageCalls.push_back(ScaleImageCallSeen{width, height, Sha256Hex(pixels, count * sizeof(_COLOR)), callResult,
-                                                 environment, std::vector<_COLOR>(pixels, pixels + count)});
+    scaleImageCalls.push_back(
+        ScaleImageCallSeen{width, height, callResult, environment, std::vector<_COLOR>(pixels, pixels + count)});
 }
 
 const DeliverySeen* ImportCapture::Find(uint32_t message) const {

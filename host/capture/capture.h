@@ -32,7 +32,6 @@ struct MessageBoxSeen {
 struct ScaleImageCallSeen {
     int32_t width;
     int32_t height;
-    std::string pixelsSha256;
     const char* result;  // compared with _TEXTURE.pixels; never read here
     FloatingPointState environment{};  // as ScaleImage returned
     std::vector<_COLOR> pixels;        // the skin as passed

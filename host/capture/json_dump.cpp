@@ -88,8 +88,14 @@ std::string JsonDump(const ReceivedModel& model) {
                              {"type", box.type}});
     }
     Json calls = Json::array();
-    for (const ScaleImageCallSeen& call : model.scaleImageCalls)
-        calls.push_back(Json{{"width", call.width}, {"height", call.height}, {"pixelsSha256", call.pixelsSha256}});
+    // Hashed here alone: a run that writes no dump never reads the hash.
+    for (size_t c = 0; c < model.scaleImageCalls.size(); ++c) {
+        const ScaleImageCallSeen& call = model.scaleImageCalls[c];
+        const std::vector<_COLOR>& pixels = model.CallPixels(c);
+        calls.push_back(Json{{"width", call.width},
+                             {"height", call.height},
+                             {"pixelsSha256", Sha256Hex(pixels.data(), pixels.size() * sizeof(_COLOR))}});
+    }
     Json deliveries = Json::array();
     for (size_t i = 0; i < model.deliveries.size(); ++i) {
         const ReceivedDelivery& list = model.deliveries[i];

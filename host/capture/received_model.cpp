@@ -1,5 +1,6 @@
 #include "received_model.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -51,13 +52,19 @@ bool ReceivedModel::Succeeded() const {
     return true;
 }
 
+const std::vector<_COLOR>& ReceivedModel::CallPixels(size_t c) const {
+    for (size_t t = 0; t < textures.size(); ++t)
+        if (textures[t].call == c) return skins[t].pixels;
+    return scaleImageCalls[c].pixels;
+}
+
 ReceivedModel ReceiveModel(const ImportCapture& capture) {
     ReceivedModel model;
     model.file = capture.file;
     model.result = capture.result;
     model.messageBoxes = capture.messageBoxes;
     for (const ScaleImageCallSeen& call : capture.scaleImageCalls)
-        model.scaleImageCalls.push_back({call.width, call.height, call.pixelsSha256, call.result, call.environment, {}});
+        model.scaleImageCalls.push_back({call.width, call.height, call.result, call.environment, {}});
     for (const DeliverySeen& delivery : capture.deliveries)
         model.deliveries.push_back({delivery.message, delivery.kind, delivery.count, delivery.accepted});
 
@@ -71,6 +78,11 @@ ReceivedModel ReceiveModel(const ImportCapture& capture) {
         Skin skin;
         if (call != nullptr) skin = {call->width, call->height, call->pixels};
         model.skins.push_back(std::move(skin));
+    }
+    for (size_t c = 0; c < capture.scaleImageCalls.size(); ++c) {
+        const auto taken = [c](const ReceivedTexture& texture) { return texture.call == c; };
+        if (std::none_of(model.textures.begin(), model.textures.end(), taken))
+            model.scaleImageCalls[c].pixels = capture.scaleImageCalls[c].pixels;
     }
 
     for (const _VERTEX& vertex : model.vertexRecords) model.vertices.push_back({vertex.x, vertex.y, vertex.z});

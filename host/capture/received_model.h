@@ -58,7 +58,8 @@ struct ReceivedModel {
     std::string file;
     int32_t result = 0;
     std::vector<MessageBoxSeen> messageBoxes;
-    std::vector<ScaleImageCallSeen> scaleImageCalls;  // without their pixels: the skins hold them
+    // Their pixels only where no texture took them: the skins hold the rest.
+    std::vector<ScaleImageCallSeen> scaleImageCalls;
     std::vector<ReceivedDelivery> deliveries;
 
     // The records of each kind's first delivery, as delivered.
@@ -76,6 +77,10 @@ struct ReceivedModel {
     // A successful import: the run returned 1 without a message box, and
     // every list of the protocol was delivered, in order, and accepted.
     bool Succeeded() const;
+
+    // The pixels passed to ScaleImage in call c: the skin of a texture that
+    // took them, or the call's own.
+    const std::vector<_COLOR>& CallPixels(size_t c) const;
 };
 
 ReceivedModel ReceiveModel(const ImportCapture& capture);
