@@ -20,8 +20,9 @@ set -euo pipefail
 mode=${1:-test}
 root=$(cd "$(dirname "$0")/.." && pwd)
 
-build_group=(cmake make g++-multilib googletest nlohmann-json3-dev libcli11-dev libstb-dev libtinygltf-dev nettle-dev:i386)
-windows_group=(g++-mingw-w64-i686)
+build_group=(cmake make g++-multilib googletest nlohmann-json3-dev libcli11-dev libstb-dev libtinygltf-dev nettle-dev:i386
+  zlib1g-dev:i386)
+windows_group=(g++-mingw-w64-i686 libz-mingw-w64-dev)
 # The Russian and English locales are for the Wine tests alone.
 wine_group=(wine wine32:i386 locales)
 viewers_group=(xvfb f3d chromium)

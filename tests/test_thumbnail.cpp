@@ -15,10 +15,12 @@
 #include <sstream>
 
 #include <stb/stb_image.h>
+#include <zlib.h>
 
 #include "export_scene.h"
 #include "mdl/palette.h"
 #include "plugin_harness.h"
+#include "png.h"
 #include "thumbnail.h"
 
 namespace {
@@ -328,6 +330,64 @@ TEST(Thumbnail, IsWrittenBesideTheModelAtTheSizeAsked) {
         }
         fs::remove_all(folder);
     }
+}
+
+// The picture's PNG holds exactly the pixels given, whichever filter each
+// row takes: flat rows; ramps across and down, a row that halves pixel by
+// pixel and a slope both ways, which the left, upper, mean and nearest-
+// neighbour filters suit; blocks and noise. Every filter is taken by some
+// row of them, so a wrong one shows.
+TEST(Thumbnail, PngHoldsThePixelsWhicheverFilterEachRowTakes) {
+    struct Case {
+        const char* name;
+        int32_t width, height;
+        uint8_t (*value)(int32_t x, int32_t y, int32_t channel);
+    };
+    const Case cases[] = {
+        {"one pixel", 1, 1, [](int32_t, int32_t, int32_t k) { return uint8_t(40 * k + 7); }},
+        {"transparent", 64, 64, [](int32_t, int32_t, int32_t) { return uint8_t(0); }},
+        {"ramp across", 65, 9, [](int32_t x, int32_t, int32_t k) { return uint8_t(x * 3 + k); }},
+        {"ramp down", 33, 40, [](int32_t, int32_t y, int32_t k) { return uint8_t(y * 5 + k); }},
+        {"both ways", 50, 50, [](int32_t x, int32_t y, int32_t k) { return uint8_t(x * 7 + y * 3 + k * 50); }},
+        {"halving", 16, 2, [](int32_t x, int32_t y, int32_t) { return uint8_t(y == 0 && x < 8 ? 200 >> x : 0); }},
+        {"blocks", 48, 48, [](int32_t x, int32_t y, int32_t k) { return uint8_t((x / 8 + y / 8) % 2 * 200 + k); }},
+        {"noise", 31, 17,
+         [](int32_t x, int32_t y, int32_t k) {
+             return uint8_t(uint32_t(x * 7919 + y * 104729 + k * 31) * 2654435761u >> 24);
+         }},
+    };
+    std::set<int> filters;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<uint8_t> rgba;
+        for (int32_t y = 0; y < c.height; ++y)
+            for (int32_t x = 0; x < c.width; ++x)
+                for (int32_t k = 0; k < 4; ++k) rgba.push_back(c.value(x, y, k));
+        const std::string png = EncodePngRgba(c.width, c.height, rgba);
+        int width = 0, height = 0, channels = 0;
+        stbi_uc* pixels = stbi_load_from_memory(reinterpret_cast<const stbi_uc*>(png.data()), int(png.size()), &width,
+                                                &height, &channels, 4);
+        ASSERT_NE(pixels, nullptr) << stbi_failure_reason();
+        EXPECT_EQ(width, c.width);
+        EXPECT_EQ(height, c.height);
+        EXPECT_EQ(channels, 4);
+        EXPECT_TRUE(std::equal(rgba.begin(), rgba.end(), pixels));
+        stbi_image_free(pixels);
+
+        // The rows' filters, from the one IDAT chunk after the 33 bytes of
+        // the signature and the header.
+        const auto length = [&png](size_t at) {
+            return uint32_t(uint8_t(png[at])) << 24 | uint32_t(uint8_t(png[at + 1])) << 16 |
+                   uint32_t(uint8_t(png[at + 2])) << 8 | uint8_t(png[at + 3]);
+        };
+        ASSERT_EQ(png.substr(37, 4), "IDAT");
+        std::vector<uint8_t> rows(size_t(c.width * 4 + 1) * size_t(c.height));
+        uLongf size = uLongf(rows.size());
+        ASSERT_EQ(uncompress(rows.data(), &size, reinterpret_cast<const Bytef*>(png.data() + 41), length(33)), Z_OK);
+        ASSERT_EQ(size, rows.size());
+        for (size_t at = 0; at < rows.size(); at += size_t(c.width * 4 + 1)) filters.insert(rows[at]);
+    }
+    EXPECT_EQ(filters, (std::set<int>{0, 1, 2, 3, 4}));
 }
 
 }  // namespace
