@@ -1,5 +1,7 @@
 #include "export_scene.h"
 
+#include <array>
+#include <future>
 #include <new>
 
 #include "export_files.h"
@@ -18,11 +20,52 @@ std::string Picture(const ReceivedModel& model, const ExportMesh& mesh, const Ex
     return ThumbnailPng(model, mesh, lit, options.thumbnail);
 }
 
+// The poses of the GLB's morph targets, in order, each worked out on a
+// thread of its own a few ahead of the one being written, into a buffer of a
+// ring that is used again once its pose is written: the writer waits on the
+// arithmetic only where it is slower, and memory holds AHEAD poses at most.
+class PosesAhead {
+public:
+    PosesAhead(const ExportPoses& poses_, std::vector<size_t> order_) : poses(poses_), order(std::move(order_)) {
+        for (size_t n = 0; n < AHEAD && n < order.size(); ++n) Start(n);
+    }
+    PosesAhead(const PosesAhead&) = delete;
+    PosesAhead& operator=(const PosesAhead&) = delete;
+    // A thread still at work ends before its buffer does.
+    ~PosesAhead() {
+        for (std::future<void>& computing : pending)
+            if (computing.valid()) computing.wait();
+    }
+
+    // The next pose in order, which stays as it is until the next call.
+    const Pose& Next() {
+        if (next > 0 && next - 1 + AHEAD < order.size()) Start(next - 1 + AHEAD);
+        const size_t slot = next++ % AHEAD;
+        pending[slot].get();  // rethrows what the thread threw
+        return ring[slot];
+    }
+
+private:
+    static constexpr size_t AHEAD = 3;
+
+    void Start(size_t n) {
+        Pose& pose = ring[n % AHEAD];
+        pending[n % AHEAD] = std::async(std::launch::async, [this, n, &pose] { poses.Compute(order[n], pose); });
+    }
+
+    const ExportPoses& poses;
+    const std::vector<size_t> order;  // of the poses, as written
+    std::array<Pose, AHEAD> ring;
+    std::array<std::future<void>, AHEAD> pending;
+    size_t next = 0;
+};
+
 PoseNormals NormalsOf(const ExportOptions& options) { return options.normals ? PoseNormals::Smooth : PoseNormals::None; }
 
 // The stages in the order the data flows: the mesh, glTF's vertices, the
 // skins, the poses one at a time, each worked out once for the GLB's morph
-// target and the frame's OBJ; then the OBJ and the picture.
+// target and the frame's OBJ; then the OBJ. The picture is drawn beside
+// them and written last.
 bool WriteFiles(const ReceivedModel& model, const MdlGroups& groups, const OutputFolder& folder,
                 const ExportOptions& options) {
     if (!folder.Create() || (options.frames && !folder.Create("frames"))) return false;
@@ -33,17 +76,29 @@ bool WriteFiles(const ReceivedModel& model, const MdlGroups& groups, const Outpu
     Pose rest;
     poses.Compute(0, rest);
 
+    // The picture is drawn while the GLB is written.
+    std::future<std::string> picture;
+    const bool drawn = ExportsThumbnail(model, options);
+    if (drawn)
+        picture = std::async(std::launch::async, Picture, std::cref(model), std::cref(mesh), std::cref(poses),
+                             std::cref(rest), std::cref(options));
+
     GlbWriter glb(mesh, vertices, skins, poses, options.interpolation);
     if (!glb.Begin(folder, rest)) return false;
-    Pose pose;
-    for (const ExportAnimation& animation : poses.animations) {
-        for (size_t f = 0; f < animation.frames; ++f) {
-            poses.Compute(animation.firstPose + f, pose);
-            if (!glb.AddTarget(pose)) return false;
-            if (!options.frames) continue;
-            OutputFile frame(folder, ObjFramePath(animation, f));
-            WriteObjPose(frame.Text(), mesh, pose, "");
-            if (!frame.Commit()) return false;
+    std::vector<size_t> order;
+    for (const ExportAnimation& animation : poses.animations)
+        for (size_t f = 0; f < animation.frames; ++f) order.push_back(animation.firstPose + f);
+    {
+        PosesAhead ahead(poses, std::move(order));
+        for (const ExportAnimation& animation : poses.animations) {
+            for (size_t f = 0; f < animation.frames; ++f) {
+                const Pose& pose = ahead.Next();
+                if (!glb.AddTarget(pose)) return false;
+                if (!options.frames) continue;
+                OutputFile frame(folder, ObjFramePath(animation, f));
+                WriteObjPose(frame.Text(), mesh, pose, "");
+                if (!frame.Commit()) return false;
+            }
         }
     }
     if (!glb.Finish()) return false;
@@ -55,12 +110,10 @@ bool WriteFiles(const ReceivedModel& model, const MdlGroups& groups, const Outpu
         WriteObjPose(obj.Text(), mesh, rest, material);
         if (!obj.Commit()) return false;
     }
-    if (options.thumbnail <= 0) return true;
-    if (!ExportsThumbnail(model, options)) {
+    if (drawn) return folder.WriteFile(THUMBNAIL_FILE, picture.get());
+    if (options.thumbnail > 0)
         folder.Messages().Note("the model has no mesh, so there is no " + Shown(folder.Root() / THUMBNAIL_FILE));
-        return true;
-    }
-    return folder.WriteFile(THUMBNAIL_FILE, Picture(model, mesh, poses, rest, options));
+    return true;
 }
 
 }  // namespace
