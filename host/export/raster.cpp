@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 
 namespace {
 
@@ -52,6 +53,48 @@ private:
     int64_t quotientStep = 0, remainderStep = 0;
 };
 
+// Sample grids of pictures drawn before, kept for the next ones: a grid is
+// megabytes, and fresh pages for each cost a sixth of a small model's
+// picture. It holds as many as were ever drawn at once, one per job.
+template <typename T>
+class SpareGrids {
+public:
+    std::vector<T> Take(size_t size, T value) {
+        std::vector<T> grid;
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            if (!spare.empty()) {
+                grid = std::move(spare.back());
+                spare.pop_back();
+            }
+        }
+        grid.assign(size, value);
+        return grid;
+    }
+    // From a destructor: a grid that cannot be kept is freed.
+    void Give(std::vector<T>& grid) noexcept {
+        try {
+            const std::lock_guard<std::mutex> lock(mutex);
+            spare.push_back(std::move(grid));
+        } catch (...) {
+        }
+    }
+
+private:
+    std::mutex mutex;
+    std::vector<std::vector<T>> spare;
+};
+
+SpareGrids<int64_t>& SpareNearness() {
+    static SpareGrids<int64_t> spare;
+    return spare;
+}
+
+SpareGrids<uint32_t>& SpareFaces() {
+    static SpareGrids<uint32_t> spare;
+    return spare;
+}
+
 }  // namespace
 
 int64_t Floor32(double x) {
@@ -79,7 +122,8 @@ int64_t Fixed(double nearness) {
 NearestFaceBuffer::NearestFaceBuffer(int side_, const std::vector<Projected>& projected_,
                                      const std::vector<RasterFace>& faces_)
     : side(side_), tilesAcross((side_ + TILE - 1) / TILE), projected(projected_), faces(faces_),
-      nearness(size_t(side) * size_t(side), NOTHING), face(nearness.size(), 0),
+      nearness(SpareNearness().Take(size_t(side) * size_t(side), NOTHING)),
+      face(SpareFaces().Take(nearness.size(), 0)),
       tiles(size_t(tilesAcross) * size_t(tilesAcross)) {
     for (size_t tile = 0; tile < tiles.size(); ++tile) {
         const int64_t tx = int64_t(tile % size_t(tilesAcross)) * TILE, ty = int64_t(tile / size_t(tilesAcross)) * TILE;
@@ -88,6 +132,11 @@ NearestFaceBuffer::NearestFaceBuffer(int side_, const std::vector<Projected>& pr
     }
     cover.hidden.resize(tiles.size());
     cover.shown.resize(size_t(tilesAcross));
+}
+
+NearestFaceBuffer::~NearestFaceBuffer() {
+    SpareNearness().Give(nearness);
+    SpareFaces().Give(face);
 }
 
 void NearestFaceBuffer::Draw(uint32_t f) {

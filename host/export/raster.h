@@ -59,6 +59,9 @@ struct RasterFace {
 class NearestFaceBuffer {
 public:
     NearestFaceBuffer(int side, const std::vector<Projected>& projected, const std::vector<RasterFace>& faces);
+    ~NearestFaceBuffer();
+    NearestFaceBuffer(const NearestFaceBuffer&) = delete;
+    NearestFaceBuffer& operator=(const NearestFaceBuffer&) = delete;
 
     int Side() const { return side; }
     bool Covered(size_t at) const { return nearness[at] != NOTHING; }

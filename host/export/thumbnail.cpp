@@ -83,6 +83,8 @@ public:
             if (Dot(normal, toEye) < 0) normal = Scaled(normal, -1.0);
             light[v] = AMBIENT + DIFFUSE * std::max(0.0, Dot(normal, toLight));
         }
+        planes.reserve(faces.size());
+        for (size_t f = 0; f < faces.size(); ++f) planes.push_back(PlanesOf(faces[f], uvs[f]));
         if (skin == nullptr) return;
         width = skin->width;
         height = skin->height;
@@ -92,41 +94,20 @@ public:
 
     // R, G and B of face f at px, py on the sample grid, in SUBPIXEL units.
     std::array<uint32_t, 3> Colour(uint32_t f, int64_t px, int64_t py) const {
-        const RasterFace& t = faces[f];
-        const std::array<SkinPoint, 3>& uv = uvs[f];
-        const Projected* p[3] = {&projected[t.vertex[0]], &projected[t.vertex[1]], &projected[t.vertex[2]]};
-        const int64_t w[3] = {Edge(*p[1], *p[2], px, py), Edge(*p[2], *p[0], px, py), Edge(*p[0], *p[1], px, py)};
-        // The skin and the light interpolated as the perspective has them.
-        double weight[3], sum = 0;
-        for (int i = 0; i < 3; ++i) {
-            weight[i] = Widened(w[i]) * p[i]->nearness;
-            sum += weight[i];
-        }
-        // Each sum starts from its first term, not from 0 + it: that can
-        // differ only in the sign of a zero, which nothing below tells apart.
-        double share = weight[0] / sum;
-        double u = share * uv[0].u, v = share * uv[0].v, lit = share * light[t.vertex[0]];
-        for (int i = 1; i < 3; ++i) {
-            share = weight[i] / sum;
-            u += share * uv[size_t(i)].u;
-            v += share * uv[size_t(i)].v;
-            lit += share * light[t.vertex[size_t(i)]];
-        }
+        const FacePlanes& face = planes[f];
+        // Within the picture, so in 32 bits, which SSE2 widens itself.
+        const double dx = double(int32_t(px - face.x0)), dy = double(int32_t(py - face.y0));
+        const auto at = [dx, dy](const Plane& plane) { return plane[0] + plane[1] * dx + plane[2] * dy; };
+        const double across = 1 / at(face.weight);
+        const double lit = at(face.lit) * across;
         if (skin == nullptr) return Lit({UNTEXTURED, UNTEXTURED, UNTEXTURED}, lit);
-        const size_t texel = Texel(u, v);
+        const size_t texel = Texel(at(face.u) * across, at(face.v) * across);
         const _COLOR& c = skin->pixels[texel];
         // A fullbright texel shows its own colour in any light.
         return fullbright[texel] ? std::array<uint32_t, 3>{c.r, c.g, c.b} : Lit({c.r, c.g, c.b}, lit);
     }
 
 private:
-    // A 32-bit x86 build widens a 64-bit integer on the x87 unit; the
-    // values here nearly always fit in 32 bits, which SSE2 widens itself.
-    static double Widened(int64_t value) {
-        const auto narrow = int32_t(value);
-        return narrow == value ? double(narrow) : double(value);
-    }
-
     // In signed 32 bits, which SSE2 converts in one step: a channel lit is
     // at most 255 times the brightest light, far inside them.
     static std::array<uint32_t, 3> Lit(const std::array<uint32_t, 3>& colour, double light) {
@@ -156,6 +137,37 @@ private:
         return size_t(wrap(v, skin->height, height)) * size_t(skin->width) + size_t(wrap(u, skin->width, width));
     }
 
+    // A value over the sample grid from a face's first corner: there, a
+    // SUBPIXEL unit to the right, and one down.
+    using Plane = std::array<double, 3>;
+    // What the skin and the light are over a face, as the perspective has
+    // them: each corner's share is its edge test, linear over the grid,
+    // times its nearness. The weight is their sum, and u, v and the light
+    // are summed with the same shares; each over the weight is the value.
+    struct FacePlanes {
+        int64_t x0, y0;  // the first corner
+        Plane weight, u, v, lit;
+    };
+
+    FacePlanes PlanesOf(const RasterFace& t, const std::array<SkinPoint, 3>& uv) const {
+        const Projected* p[3] = {&projected[t.vertex[0]], &projected[t.vertex[1]], &projected[t.vertex[2]]};
+        FacePlanes face{p[0]->sx, p[0]->sy, {}, {}, {}, {}};
+        for (size_t i = 0; i < 3; ++i) {
+            // Corner i's edge test is that of the edge facing it, from j to k.
+            const Projected &j = *p[(i + 1) % 3], &k = *p[(i + 2) % 3];
+            const Plane edge = {double(Edge(j, k, face.x0, face.y0)), double(j.sy - k.sy), double(k.sx - j.sx)};
+            const double nearness = p[i]->nearness;
+            for (size_t n = 0; n < 3; ++n) {
+                const double share = edge[n] * nearness;
+                face.weight[n] += share;
+                face.u[n] += share * uv[i].u;
+                face.v[n] += share * uv[i].v;
+                face.lit[n] += share * light[t.vertex[i]];
+            }
+        }
+        return face;
+    }
+
     const Skin* skin;
     double width = 0, height = 0;    // the skin's
     std::vector<uint8_t> fullbright;  // of each of the skin's pixels
@@ -163,6 +175,7 @@ private:
     const std::vector<RasterFace>& faces;
     const std::vector<std::array<SkinPoint, 3>>& uvs;
     std::vector<double> light;  // of each vertex
+    std::vector<FacePlanes> planes;  // of each face
 };
 
 // Each pixel the mean of its samples: coverage as alpha, the colour of what
