@@ -3,8 +3,9 @@
 // and, when given its times, a peer importer; prints one table and the cost
 // per frame and per vertex.
 //
-// Usage: import_bench [--write-models DIR] [--peer FILE] [--thumbnail FILE] [benchmark flags]
+// Usage: import_bench [--write-models DIR] [--write-real DIR N] [--peer FILE] [--thumbnail FILE] [benchmark flags]
 //   --write-models DIR  write the table's models to DIR and exit
+//   --write-real DIR N  write N models shaped like a game's to DIR and exit
 //   --peer FILE         lines "model seconds" from the peer's helper
 //   --thumbnail FILE    print the milliseconds thumbnail.png of FILE takes
 //                       (drawn and encoded, the median of five) and exit
@@ -256,6 +257,11 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--write-models") == 0 && i + 1 < argc) writeModels = argv[++i];
         else if (std::strcmp(argv[i], "--peer") == 0 && i + 1 < argc) peerFile = argv[++i];
+        else if (std::strcmp(argv[i], "--write-real") == 0 && i + 2 < argc) {
+            const std::string directory = argv[i + 1];
+            for (const ModelShape& shape : RealShapedModels(std::atoi(argv[i + 2]))) Write(directory, shape);
+            return 0;
+        }
         else if (std::strcmp(argv[i], "--thumbnail") == 0 && i + 1 < argc) {
             std::printf("%.3f\n", ThumbnailMs(argv[++i]));
             return 0;

@@ -2,8 +2,11 @@
 // geometry, skins and named frame sequences of a chosen size.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "mdl_writer.h"
@@ -97,7 +100,10 @@ inline mdlwriter::Model MakeModel(const ModelShape& shape) {
         frame.name = Frame::Name(stem + std::to_string(f % perSequence + 1));
         frame.vertices.resize(size_t(shape.verts));
         for (int j = 0; j < shape.verts; ++j)
-            frame.vertices[size_t(j)] = {{uint8_t(j * 37 + f), uint8_t(j * 91 + 2 * f), uint8_t(j * 13 + 3 * f)}, uint8_t(j)};
+            // x tells j modulo 256 and y then j / 256, so that no two
+            // vertices lie together, as in a real model.
+            frame.vertices[size_t(j)] = {
+                {uint8_t(j * 37 + f), uint8_t(j / 256 * 91 + j * 13 + 2 * f), uint8_t(j * 13 + 3 * f)}, uint8_t(j)};
         model.frames.push_back(std::move(frame));
     }
     return model;
@@ -112,4 +118,46 @@ inline std::vector<ModelShape> TableModels() {
         {"single-large", 20000, 40000, 1, 1, 1, 1024, 256},
         {"round", 768, 1472, 150, 10, 1, 296, 180, true},
     };
+}
+
+// The value share p of the way through a distribution known by some of its
+// quantiles (share, value), log-linear between them.
+inline double Quantile(const std::vector<std::pair<double, double>>& known, double p) {
+    for (size_t i = 1; i < known.size(); ++i) {
+        if (p > known[i].first && i + 1 < known.size()) continue;
+        const double t = (p - known[i - 1].first) / (known[i].first - known[i - 1].first);
+        return std::exp(std::log(known[i - 1].second) + t * (std::log(known[i].second) - std::log(known[i - 1].second)));
+    }
+    return known.back().second;
+}
+
+// A game's worth of models: balls like round, their vertices, triangles,
+// frames and skins spread as those of 687 real ones (the median 219
+// vertices, 246 triangles, one frame and a 128x128 skin; the 90th
+// percentile 1,169 vertices, 89 frames and 256x512). The larger a model,
+// the more frames it has, as a monster has more than an item.
+inline std::vector<ModelShape> RealShapedModels(int count) {
+    const std::vector<std::pair<double, double>> vertices = {{0, 64}, {0.5, 219}, {0.9, 1169}, {1, 3000}};
+    const std::vector<std::pair<double, double>> frames = {{0, 1}, {0.55, 1}, {0.9, 89}, {1, 300}};
+    struct SkinSize {
+        double upTo;  // share of the models
+        int width, height;
+    };
+    const SkinSize skins[] = {{0.2, 64, 64}, {0.6, 128, 128}, {0.75, 256, 128}, {0.9, 256, 256}, {1, 256, 512}};
+    std::vector<ModelShape> shapes;
+    for (int i = 0; i < count; ++i) {
+        const double p = (i + 0.5) / count;
+        // The skin's share apart from the size's, by a step that visits every
+        // share in turn.
+        const double q = std::fmod(p * 7 + 0.31, 1.0);
+        const SkinSize* skin = std::find_if(std::begin(skins), std::end(skins), [q](const SkinSize& s) { return q <= s.upTo; });
+        // Whole rings of 32, at least two.
+        const int verts = std::max(64, int(std::lround(Quantile(vertices, p) / 32)) * 32);
+        const int frameCount = int(std::lround(Quantile(frames, p)));
+        char name[16];
+        std::snprintf(name, sizeof name, "real%03d", i);
+        shapes.push_back({name, verts, int(std::lround(verts * 246.0 / 219)), frameCount, std::max(1, frameCount / 10),
+                          1, skin->width, skin->height, true});
+    }
+    return shapes;
 }

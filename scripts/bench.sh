@@ -119,19 +119,50 @@ awk -v n="${#files[@]}" -v s="$singles" -v a="$archive_s" \
 
 # The same archive with the gallery (the page, each model's GLB as a script,
 # the viewer): what --gallery adds to the conversion, best of three each.
+# Its input first, then mdlhost's options beside --export.
 best_of_three() {
-  local best="" t
+  local input=$1 best="" t
+  shift
   for _ in 1 2 3; do
     rm -rf "$work/gallery"
     start=$(date +%s.%N)
-    build/linux/bin/mdlhost "$work/models.pak" --export "$work/gallery" "$@" >/dev/null || true
+    build/linux/bin/mdlhost "$input" --export "$work/gallery" "$@" >/dev/null || true
     t=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { print b - a }')
     best=$(awk -v t="$t" -v b="$best" 'BEGIN { print (b == "" || t < b) ? t : b }')
   done
   echo "$best"
 }
-plain_s=$(best_of_three)
-gallery_s=$(best_of_three --gallery)
+plain_s=$(best_of_three "$work/models.pak")
+gallery_s=$(best_of_three "$work/models.pak" --gallery)
 gallery_mb=$(du -sm "$work/gallery/index_files" | cut -f1)
 awk -v n="${#files[@]}" -v p="$plain_s" -v g="$gallery_s" -v mb="$gallery_mb" \
   'BEGIN { printf "archive of %d models: %.2f s, %.2f s with --gallery (+%.0f%%, index_files %d MB)\n", n, p, g, (g / p - 1) * 100, mb }'
+
+# What users convert: a folder of 300 models shaped like a game's (most small,
+# one frame; see RealShapedModels), with pictures and the gallery, in one run
+# at -j 1 and at the default (a job a core); at -j 1 without the gallery and
+# without the pictures too, for their shares: the picture's of the
+# conversion without the gallery, the gallery's over that conversion. Best
+# of three each.
+rm -rf "$work/real"
+mkdir -p "$work/real"
+build/linux/bin/import_bench --write-real "$work/real" 300
+one_job_s=$(best_of_three "$work/real" -j 1 --gallery)
+every_core_s=$(best_of_three "$work/real" --gallery)
+plain_s=$(best_of_three "$work/real" -j 1)
+no_picture_s=$(best_of_three "$work/real" -j 1 --export-thumbnail 0)
+awk -v j1="$one_job_s" -v jd="$every_core_s" -v n="$(nproc)" -v p="$plain_s" -v np="$no_picture_s" 'BEGIN {
+  printf "real-shaped folder of 300 models: %.2f s at -j 1, %.2f s at the default (%d jobs, %.2f of -j 1)\n", j1, jd, n, jd / j1
+  printf "  at -j 1: %.2f s without the gallery, %.2f s without pictures: picture %.0f%%, gallery +%.0f%%\n", p, np,
+    (p - np) / p * 100, (j1 / p - 1) * 100 }'
+# Memory: the folder run's peak at the default against the largest model's
+# conversion alone.
+rm -rf "$work/gallery" "$work/largest"
+read -r folder_kb < <(/usr/bin/time -f '%M' build/linux/bin/mdlhost "$work/real" --export "$work/gallery" --gallery \
+  2>&1 >/dev/null | tail -n 1)
+largest=$(ls -S "$work"/real/*.mdl | head -n 1)
+read -r largest_kb < <(/usr/bin/time -f '%M' build/linux/bin/mdlhost "$largest" --export "$work/largest" \
+  2>&1 >/dev/null | tail -n 1)
+awk -v f="$folder_kb" -v l="$largest_kb" -v m="$(basename "$largest")" -v n="$(nproc)" 'BEGIN {
+  printf "  peak memory: %.1f MB for the folder at %d jobs, %.1f MB for its largest model (%s) alone (%.2f)\n",
+    f / 1024, n, l / 1024, m, f / l }'
