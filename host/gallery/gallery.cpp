@@ -86,19 +86,25 @@ private:
 
 constexpr char BASE64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
-// in's bytes as base64, a whole number of groups unless last.
+// in's bytes as base64, a whole number of groups unless last: written in
+// place, four characters a group, as a GLB can be hundreds of megabytes.
 void AppendBase64(const unsigned char* in, size_t size, std::string& out) {
-    size_t i = 0;
-    for (; i + 3 <= size; i += 3) {
+    const size_t whole = size / 3 * 3;
+    size_t at = out.size();
+    out.resize(at + (size + 2) / 3 * 4);
+    for (size_t i = 0; i < whole; i += 3, at += 4) {
         const uint32_t group = uint32_t(in[i]) << 16 | uint32_t(in[i + 1]) << 8 | in[i + 2];
-        for (int shift = 18; shift >= 0; shift -= 6) out += BASE64[(group >> shift) & 63];
+        out[at] = BASE64[group >> 18];
+        out[at + 1] = BASE64[(group >> 12) & 63];
+        out[at + 2] = BASE64[(group >> 6) & 63];
+        out[at + 3] = BASE64[group & 63];
     }
-    if (i == size) return;
-    const uint32_t group = uint32_t(in[i]) << 16 | (i + 1 < size ? uint32_t(in[i + 1]) << 8 : 0);
-    out += BASE64[group >> 18];
-    out += BASE64[(group >> 12) & 63];
-    out += i + 1 < size ? BASE64[(group >> 6) & 63] : '=';
-    out += '=';
+    if (whole == size) return;
+    const uint32_t group = uint32_t(in[whole]) << 16 | (whole + 1 < size ? uint32_t(in[whole + 1]) << 8 : 0);
+    out[at] = BASE64[group >> 18];
+    out[at + 1] = BASE64[(group >> 12) & 63];
+    out[at + 2] = whole + 1 < size ? BASE64[(group >> 6) & 63] : '=';
+    out[at + 3] = '=';
 }
 
 // The model's GLB as the classic script the page runs to receive it:
