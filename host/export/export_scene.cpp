@@ -62,26 +62,28 @@ private:
 
 PoseNormals NormalsOf(const ExportOptions& options) { return options.normals ? PoseNormals::Smooth : PoseNormals::None; }
 
-// The stages in the order the data flows: the mesh, glTF's vertices, the
-// skins, the poses one at a time, each worked out once for the GLB's morph
-// target and the frame's OBJ; then the OBJ. The picture is drawn beside
-// them and written last.
+// The stages in the order the data flows: the mesh, the rest pose, glTF's
+// vertices, the skins, the poses one at a time, each worked out once for the
+// GLB's morph target and the frame's OBJ; then the OBJ. The picture is
+// drawn beside them from the rest pose on, and written last.
 bool WriteFiles(const ReceivedModel& model, const MdlGroups& groups, const OutputFolder& folder,
                 const ExportOptions& options) {
     if (!folder.Create() || (options.frames && !folder.Create("frames"))) return false;
     const ExportMesh mesh(model);
-    const GltfVertices vertices(model);
-    const ExportSkins skins(model, groups);
     const ExportPoses poses(model, groups, mesh, NormalsOf(options));
     Pose rest;
     poses.Compute(0, rest);
 
-    // The picture is drawn while the GLB is written.
+    // The picture is drawn from here on, while the skins are encoded and
+    // the GLB written.
     std::future<std::string> picture;
     const bool drawn = ExportsThumbnail(model, options);
     if (drawn)
         picture = std::async(std::launch::async, Picture, std::cref(model), std::cref(mesh), std::cref(poses),
                              std::cref(rest), std::cref(options));
+
+    const GltfVertices vertices(model);
+    const ExportSkins skins(model, groups);
 
     GlbWriter glb(mesh, vertices, skins, poses, options.interpolation);
     if (!glb.Begin(folder, rest)) return false;

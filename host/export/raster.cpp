@@ -127,8 +127,9 @@ NearestFaceBuffer::NearestFaceBuffer(int side_, const std::vector<Projected>& pr
       tiles(size_t(tilesAcross) * size_t(tilesAcross)) {
     for (size_t tile = 0; tile < tiles.size(); ++tile) {
         const int64_t tx = int64_t(tile % size_t(tilesAcross)) * TILE, ty = int64_t(tile / size_t(tilesAcross)) * TILE;
-        tiles[tile].empty =
+        tiles[tile].samples =
             uint32_t((std::min<int64_t>(tx + TILE, side) - tx) * (std::min<int64_t>(ty + TILE, side) - ty));
+        tiles[tile].empty = tiles[tile].samples;
     }
     cover.hidden.resize(tiles.size());
     cover.shown.resize(size_t(tilesAcross));

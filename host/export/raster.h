@@ -66,6 +66,12 @@ public:
     int Side() const { return side; }
     bool Covered(size_t at) const { return nearness[at] != NOTHING; }
     uint32_t Face(size_t at) const { return face[at]; }
+    // Whether no face was drawn at any sample of the tile that holds the
+    // sample at x, y: then none of them is covered.
+    bool Untouched(int64_t x, int64_t y) const {
+        const Tile& tile = tiles[size_t(y / TILE) * size_t(tilesAcross) + size_t(x / TILE)];
+        return tile.empty == tile.samples;
+    }
 
     void Draw(uint32_t f);
 
@@ -93,6 +99,7 @@ private:
     std::vector<int64_t> nearness;  // in NEARNESS_ONE units; NOTHING where nothing is drawn
     std::vector<uint32_t> face;     // the face drawn there
     struct Tile {
+        uint32_t samples = 0;  // in the tile, fewer at the grid's edge
         uint32_t empty = 0;   // samples not drawn yet
         double farthest = 0;  // once none is empty, a bound on the nearness of all
         bool stale = true;    // a face was drawn here since the bound was worked out

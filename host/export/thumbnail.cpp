@@ -186,6 +186,8 @@ std::vector<uint8_t> Resolve(const NearestFaceBuffer& samples, const Shading& sh
     constexpr uint32_t PER_PIXEL = SAMPLES * SAMPLES;
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) {
+            // The background, where no face came near, is left transparent.
+            if (samples.Untouched(x * SAMPLES, y * SAMPLES)) continue;
             size_t at[PER_PIXEL];
             uint32_t covered = 0;
             bool oneFace = true;
