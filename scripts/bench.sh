@@ -160,7 +160,7 @@ awk -v j1="$one_job_s" -v jd="$every_core_s" -v n="$(nproc)" -v p="$plain_s" -v 
 rm -rf "$work/gallery" "$work/largest"
 read -r folder_kb < <(/usr/bin/time -f '%M' build/linux/bin/mdlhost "$work/real" --export "$work/gallery" --gallery \
   2>&1 >/dev/null | tail -n 1)
-largest=$(ls -S "$work"/real/*.mdl | head -n 1)
+largest=$(ls -S "$work"/real/*.mdl | sed -n 1p)
 read -r largest_kb < <(/usr/bin/time -f '%M' build/linux/bin/mdlhost "$largest" --export "$work/largest" \
   2>&1 >/dev/null | tail -n 1)
 awk -v f="$folder_kb" -v l="$largest_kb" -v m="$(basename "$largest")" -v n="$(nproc)" 'BEGIN {
