@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "reports.h"
+#include "sha256.h"
 #include "tovra_main.h"
 
 namespace {
@@ -107,6 +108,27 @@ TEST(JsonDump, FloatsNamesAndTextsAreWrittenAsTheFormatSays) {
     EXPECT_NE(json.find("\"owner\": \"none\""), std::string::npos);
     // SHA-256 of no bytes: the animation has no frames.
     EXPECT_NE(json.find("e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"), std::string::npos);
+}
+
+// Each ScaleImage call's hash in the dump is that of the pixels it was
+// passed, in the calls' order, whether a texture took its result or none
+// did (a run that failed before delivering it).
+TEST(JsonDump, HashesEachScaleImageCallsPixelsTakenOrNot) {
+    const std::vector<_COLOR> taken(4, _COLOR{0, 0, 255}), left(2, _COLOR{255, 0, 0});
+    char takenResult = 0, leftResult = 0;
+    ImportCapture capture;
+    capture.result = 1;
+    capture.NoteScaleImage(taken.data(), 2, 2, &takenResult);
+    capture.NoteScaleImage(left.data(), 2, 1, &leftResult);
+    _TEXTURE texture = {};
+    texture.pixels = &takenResult;
+    capture.NoteDelivery(PM_TEXTURES, &texture, 1, true);
+    const std::string json = JsonDump(ReceiveModel(capture));
+    const size_t first = json.find(Sha256Hex(taken.data(), taken.size() * sizeof(_COLOR)));
+    const size_t second = json.find(Sha256Hex(left.data(), left.size() * sizeof(_COLOR)));
+    ASSERT_NE(first, std::string::npos) << json;
+    ASSERT_NE(second, std::string::npos) << json;
+    EXPECT_LT(first, second);
 }
 
 // A private message that is no delivery: kept, refused, and reported as
