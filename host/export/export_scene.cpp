@@ -20,6 +20,10 @@ std::string Picture(const ReceivedModel& model, const ExportMesh& mesh, const Ex
     return ThumbnailPng(model, mesh, lit, options.thumbnail);
 }
 
+// Work on a thread of its own, or, where no thread can be started, done
+// when its result is asked for: the export goes on either way.
+constexpr std::launch ON_A_THREAD = std::launch::async | std::launch::deferred;
+
 // The poses of the GLB's morph targets, in order, each worked out on a
 // thread of its own a few ahead of the one being written, into a buffer of a
 // ring that is used again once its pose is written: the writer waits on the
@@ -50,7 +54,7 @@ private:
 
     void Start(size_t n) {
         Pose& pose = ring[n % AHEAD];
-        pending[n % AHEAD] = std::async(std::launch::async, [this, n, &pose] { poses.Compute(order[n], pose); });
+        pending[n % AHEAD] = std::async(ON_A_THREAD, [this, n, &pose] { poses.Compute(order[n], pose); });
     }
 
     const ExportPoses& poses;
@@ -79,7 +83,7 @@ bool WriteFiles(const ReceivedModel& model, const MdlGroups& groups, const Outpu
     std::future<std::string> picture;
     const bool drawn = ExportsThumbnail(model, options);
     if (drawn)
-        picture = std::async(std::launch::async, Picture, std::cref(model), std::cref(mesh), std::cref(poses),
+        picture = std::async(ON_A_THREAD, Picture, std::cref(model), std::cref(mesh), std::cref(poses),
                              std::cref(rest), std::cref(options));
 
     const GltfVertices vertices(model);
