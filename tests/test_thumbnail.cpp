@@ -10,6 +10,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <map>
 #include <set>
 #include <sstream>
@@ -286,6 +287,28 @@ TEST(Thumbnail, FacesOnOneAnotherShowOneOfThemWhateverTheirOrder) {
         SCOPED_TRACE(::testing::PrintToString(order));
         EXPECT_TRUE(Picture(TwoCopies(order), 100).rgba == first.rgba);
     }
+}
+
+// The sample grids kept from one picture for the next change none: a
+// picture comes out the same after a larger one, after a smaller one, and
+// while others of other sizes are drawn on other threads.
+TEST(Thumbnail, IsTheSameWhateverIsDrawnBeforeOrBesideIt) {
+    PluginHarness harness;
+    const ImportCapture capture = harness.Import(TwoCopies({0, 1, 2, 3}));
+    const ReceivedModel model = ReceiveModel(capture);
+    const ExportMesh mesh(model);
+    Pose rest;
+    ExportPoses(model, MdlGroups(), mesh, PoseNormals::Smooth).Compute(0, rest);
+    const auto draw = [&](int size) { return DrawThumbnail(model, mesh, rest, size); };
+    const std::vector<uint8_t> alone = draw(64);
+    ASSERT_NE(std::count(alone.begin(), alone.end(), uint8_t(255)), 0);
+    for (const int before : {200, 16}) {
+        draw(before);
+        EXPECT_TRUE(draw(64) == alone) << "after a picture of " << before;
+    }
+    std::vector<std::future<std::vector<uint8_t>>> beside;
+    for (int i = 0; i < 6; ++i) beside.push_back(std::async(std::launch::async, draw, i % 2 == 0 ? 64 : 97));
+    for (int i = 0; i < 6; i += 2) EXPECT_TRUE(beside[size_t(i)].get() == alone) << "beside others, " << i;
 }
 
 TEST(Thumbnail, IsWrittenBesideTheModelAtTheSizeAsked) {
