@@ -9,11 +9,9 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <array>
 #include <cstdlib>
 
 namespace {
-
 
 void AppendBytes(void* context, void* data, int size) {
     static_cast<std::string*>(context)->append(static_cast<const char*>(data), size_t(size));
