@@ -150,7 +150,8 @@ inline std::vector<ModelShape> RealShapedModels(int count) {
         // The skin's share apart from the size's, by a step that visits every
         // share in turn.
         const double q = std::fmod(p * 7 + 0.31, 1.0);
-        const SkinSize* skin = std::find_if(std::begin(skins), std::end(skins), [q](const SkinSize& s) { return q <= s.upTo; });
+        const SkinSize* skin =
+            std::find_if(std::begin(skins), std::end(skins), [q](const SkinSize& s) { return q <= s.upTo; });
         // Whole rings of 32, at least two.
         const int verts = std::max(64, int(std::lround(Quantile(vertices, p) / 32)) * 32);
         const int frameCount = int(std::lround(Quantile(frames, p)));

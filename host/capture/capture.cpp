@@ -2,7 +2,6 @@
 
 #include <cstdint>
 
-
 namespace {
 
 // count items of size bytes each, when both are positive and the whole fits

@@ -1,6 +1,5 @@
 #include "received_model.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -79,11 +78,11 @@ ReceivedModel ReceiveModel(const ImportCapture& capture) {
         if (call != nullptr) skin = {call->width, call->height, call->pixels};
         model.skins.push_back(std::move(skin));
     }
-    for (size_t c = 0; c < capture.scaleImageCalls.size(); ++c) {
-        const auto taken = [c](const ReceivedTexture& texture) { return texture.call == c; };
-        if (std::none_of(model.textures.begin(), model.textures.end(), taken))
-            model.scaleImageCalls[c].pixels = capture.scaleImageCalls[c].pixels;
-    }
+    std::vector<bool> taken(capture.scaleImageCalls.size(), false);
+    for (const ReceivedTexture& texture : model.textures)
+        if (texture.call) taken[*texture.call] = true;
+    for (size_t c = 0; c < taken.size(); ++c)
+        if (!taken[c]) model.scaleImageCalls[c].pixels = capture.scaleImageCalls[c].pixels;
 
     for (const _VERTEX& vertex : model.vertexRecords) model.vertices.push_back({vertex.x, vertex.y, vertex.z});
     model.faces = FacesOf(model);

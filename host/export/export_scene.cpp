@@ -35,11 +35,6 @@ public:
     }
     PosesAhead(const PosesAhead&) = delete;
     PosesAhead& operator=(const PosesAhead&) = delete;
-    // A thread still at work ends before its buffer does.
-    ~PosesAhead() {
-        for (std::future<void>& computing : pending)
-            if (computing.valid()) computing.wait();
-    }
 
     // The next pose in order, which stays as it is until the next call.
     const Pose& Next() {
@@ -60,6 +55,8 @@ private:
     const ExportPoses& poses;
     const std::vector<size_t> order;  // of the poses, as written
     std::array<Pose, AHEAD> ring;
+    // After the ring, so that a thread still at work ends before its buffer
+    // does: a future of std::async waits for its thread as it goes.
     std::array<std::future<void>, AHEAD> pending;
     size_t next = 0;
 };
