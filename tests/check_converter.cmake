@@ -164,6 +164,23 @@ if(NOT summary_1 STREQUAL summary_3 OR NOT dumps_1 STREQUAL dumps_3)
   message(FATAL_ERROR "three jobs say otherwise than one:\n${summary_1}\n${summary_3}")
 endif()
 convert(2 -j 0 models --export ../out/none)
+# A picture is written after the rest of its model, while the next models
+# are converted: where it cannot be, that model fails with the reason, the
+# others convert, and the gallery leaves it out, at one job as at three.
+foreach(jobs 1 3)
+  file(MAKE_DIRECTORY ${WORK}/out/late-${jobs}/top/thumbnail.png)
+  convert(1 -j ${jobs} models --export ../out/late-${jobs} --gallery)
+  expect("1 converted, 0 refused, 1 failed\n")
+  if(NOT out MATCHES "failed models/top.mdl: cannot write [^\n]*thumbnail.png"
+     OR NOT EXISTS ${WORK}/out/late-${jobs}/monsters/big/shambler/thumbnail.png)
+    message(FATAL_ERROR "-j ${jobs}, a picture that cannot be written:\n${out}")
+  endif()
+  file(READ ${WORK}/out/late-${jobs}/index.html page)
+  string(FIND "${page}" "data-folder=\"top/\"" at)
+  if(NOT at EQUAL -1)
+    message(FATAL_ERROR "-j ${jobs}: the gallery shows the model whose picture failed")
+  endif()
+endforeach()
 
 # A folder: every .mdl at any depth, in any letter case; the dumps as one array.
 convert(0 models --export ../out/models)

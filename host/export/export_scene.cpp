@@ -63,25 +63,66 @@ private:
 
 PoseNormals NormalsOf(const ExportOptions& options) { return options.normals ? PoseNormals::Smooth : PoseNormals::None; }
 
+}  // namespace
+
+// The mesh and its rest pose, which every file is made from and the picture
+// is drawn from; and the picture, last, so that its drawing ends before what
+// it reads does.
+struct PendingPicture::Work {
+    Work(const ReceivedModel& model_, const MdlGroups& groups, const OutputFolder& folder_,
+         const ExportOptions& options_)
+        : model(model_), folder(folder_), options(options_), mesh(model_),
+          poses(model_, groups, mesh, NormalsOf(options_)) {
+        poses.Compute(0, rest);
+    }
+
+    const ReceivedModel& model;
+    const OutputFolder folder;
+    const ExportOptions options;
+    const ExportMesh mesh;
+    const ExportPoses poses;
+    Pose rest;
+    std::future<std::string> picture;
+};
+
+PendingPicture::PendingPicture() = default;
+PendingPicture::PendingPicture(std::unique_ptr<Work> work_) : work(std::move(work_)) {}
+PendingPicture::PendingPicture(PendingPicture&&) noexcept = default;
+PendingPicture& PendingPicture::operator=(PendingPicture&&) noexcept = default;
+PendingPicture::~PendingPicture() = default;
+
+bool PendingPicture::Finish() {
+    if (!work) return true;
+    const std::unique_ptr<Work> done = std::move(work);
+    try {
+        return done->folder.WriteFile(THUMBNAIL_FILE, done->picture.get());
+    } catch (const std::bad_alloc&) {
+        done->folder.Messages().Fail("not enough memory for the export");
+        return false;
+    }
+}
+
+namespace {
+
 // The stages in the order the data flows: the mesh, the rest pose, glTF's
 // vertices, the skins, the poses one at a time, each worked out once for the
 // GLB's morph target and the frame's OBJ; then the OBJ. The picture is
-// drawn beside them from the rest pose on, and written last.
+// drawn beside them from the rest pose on, and handed over once the rest is
+// written.
 bool WriteFiles(const ReceivedModel& model, const MdlGroups& groups, const OutputFolder& folder,
-                const ExportOptions& options) {
+                const ExportOptions& options, PendingPicture& picture) {
     if (!folder.Create() || (options.frames && !folder.Create("frames"))) return false;
-    const ExportMesh mesh(model);
-    const ExportPoses poses(model, groups, mesh, NormalsOf(options));
-    Pose rest;
-    poses.Compute(0, rest);
+    auto work = std::make_unique<PendingPicture::Work>(model, groups, folder, options);
+    const ExportMesh& mesh = work->mesh;
+    const ExportPoses& poses = work->poses;
+    const Pose& rest = work->rest;
 
     // The picture is drawn from here on, while the skins are encoded and
     // the GLB written.
-    std::future<std::string> picture;
     const bool drawn = ExportsThumbnail(model, options);
     if (drawn)
-        picture = std::async(ON_A_THREAD, Picture, std::cref(model), std::cref(mesh), std::cref(poses),
-                             std::cref(rest), std::cref(options));
+        work->picture = std::async(ON_A_THREAD, Picture, std::cref(model), std::cref(mesh), std::cref(poses),
+                                   std::cref(rest), std::cref(work->options));
 
     const GltfVertices vertices(model);
     const ExportSkins skins(model, groups);
@@ -113,8 +154,8 @@ bool WriteFiles(const ReceivedModel& model, const MdlGroups& groups, const Outpu
         WriteObjPose(obj.Text(), mesh, rest, material);
         if (!obj.Commit()) return false;
     }
-    if (drawn) return folder.WriteFile(THUMBNAIL_FILE, picture.get());
-    if (options.thumbnail > 0)
+    if (drawn) picture = PendingPicture(std::move(work));
+    else if (options.thumbnail > 0)
         folder.Messages().Note("the model has no mesh, so there is no " + Shown(folder.Root() / THUMBNAIL_FILE));
     return true;
 }
@@ -130,7 +171,7 @@ std::string ThumbnailAlone(const ReceivedModel& model, const MdlGroups& groups, 
 }
 
 bool ExportScene(const ReceivedModel& model, const MdlGroups& groups, const OutputFolder& folder,
-                 const ExportOptions& options) {
+                 const ExportOptions& options, PendingPicture& picture) {
     ExportMessages& messages = folder.Messages();
     if (!model.Succeeded()) {
         messages.Fail("the import failed, so nothing is exported");
@@ -138,9 +179,15 @@ bool ExportScene(const ReceivedModel& model, const MdlGroups& groups, const Outp
     }
     bool ok = false;
     try {
-        ok = WriteFiles(model, groups, folder, options);
+        ok = WriteFiles(model, groups, folder, options, picture);
     } catch (const std::bad_alloc&) {
         messages.Fail("not enough memory for the export");
     }
     return ok && !messages.Failed();
+}
+
+bool ExportScene(const ReceivedModel& model, const MdlGroups& groups, const OutputFolder& folder,
+                 const ExportOptions& options) {
+    PendingPicture picture;
+    return ExportScene(model, groups, folder, options, picture) && picture.Finish() && !folder.Messages().Failed();
 }

@@ -58,19 +58,22 @@ private:
 };
 
 // A model on its way: imported, then exported on a worker while the next
-// ones are imported; retired in the models' order.
+// ones are imported, its picture drawn on past the rest; retired in the
+// models' order. What the worker and the picture use is on the heap, where
+// a move leaves it.
 struct Pending {
     std::optional<Result> ended;  // before its export: failed, refused, or converted without one
     std::unique_ptr<Imported> imported;
     std::unique_ptr<ExportMessages> messages;  // the worker's, read once it is done
-    std::future<Result> exported;
+    std::unique_ptr<PendingPicture> picture;   // the worker's, finished once it is done
+    std::future<Result> exported;             // last: the worker ends before what it uses
 };
 
 // Whatever a worker throws ends its model, not the run.
 Result Exported(const Imported& imported, const ModelName& name, const fs::path& output, const Options& options,
-                ExportMessages& messages) {
+                ExportMessages& messages, PendingPicture& picture) {
     try {
-        return ExportFiles(imported, name, output, options, messages);
+        return ExportFiles(imported, name, output, options, messages, picture);
     } catch (const std::exception& failure) {
         return Result{name, Outcome::Failed, failure.what()};
     }
@@ -108,18 +111,21 @@ Pending Prepare(ConverterHost& host, const ModelSource& source, const fs::path& 
     if (!imported.Converted().Succeeded()) return end({name, Outcome::Refused, imported.Refusal()});
 
     pending.messages = std::make_unique<ExportMessages>();
+    pending.picture = std::make_unique<PendingPicture>();
     ExportMessages& messages = *pending.messages;
-    if (!worker) return end(Exported(imported, name, output, options, messages));
+    PendingPicture& picture = *pending.picture;
+    if (!worker) return end(Exported(imported, name, output, options, messages, picture));
     pending.exported = std::async(std::launch::async, Exported, std::cref(imported), std::cref(name), std::cref(output),
-                                  std::cref(options), std::ref(messages));
+                                  std::cref(options), std::ref(messages), std::ref(picture));
     return pending;
 }
 
-// The model's export once done, its card added in the models' order, its
-// notes printed (such as a model without a mesh).
+// The model's export once done, its picture written, its card added in the
+// models' order, its notes printed (such as a model without a mesh).
 Result Retire(Pending& pending, const fs::path& output, const Options& options, Gallery* gallery) {
     Result result = pending.ended ? std::move(*pending.ended) : pending.exported.get();
     if (!pending.messages) return result;
+    result = FinishPicture(std::move(result), *pending.picture, *pending.messages);
     if (gallery != nullptr)
         result = AddToGallery(std::move(result), *pending.imported, output, options, *gallery, *pending.messages);
     if (result.outcome == Outcome::Converted) PrintMessages(*pending.messages, true);
@@ -164,7 +170,8 @@ int ConvertMany(ConverterHost& host, const Options& options, const std::vector<I
     if (options.json) dumps.emplace(std::cout);
     {
         // A model is exported while the next ones are imported, as many at
-        // once as there are jobs; one job exports each in turn, as it comes.
+        // once as there are jobs. One job exports each in turn, as it comes,
+        // and its picture is finished while the next is converted.
         const size_t jobs = options.jobs > 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
         std::deque<std::pair<size_t, Pending>> flight;  // each with its model's index
         const auto retire = [&] {
@@ -179,7 +186,7 @@ int ConvertMany(ConverterHost& host, const Options& options, const std::vector<I
         Progress progress(inputs.models.size());
         for (size_t i = 0; i < inputs.models.size(); ++i) {
             progress.Show(i, inputs.models[i].name.shown);
-            while (flight.size() >= jobs) retire();
+            while (jobs > 1 && flight.size() >= jobs) retire();
             std::string json;  // none for a model that fails before its import
             try {
                 flight.emplace_back(i, Prepare(host, inputs.models[i], folders[i], options, jobs > 1,
@@ -190,7 +197,7 @@ int ConvertMany(ConverterHost& host, const Options& options, const std::vector<I
                 flight.emplace_back(i, std::move(failed));
             }
             if (dumps && !json.empty()) dumps->Add(json);
-            if (jobs == 1) retire();
+            while (jobs == 1 && flight.size() > 1) retire();
         }
         while (!flight.empty()) retire();
     }

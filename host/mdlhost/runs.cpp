@@ -77,14 +77,25 @@ bool Imported::Ungroup(ConverterHost& host, const fs::path& file, std::string& e
 std::string Imported::Refusal() const { return badGroup.empty() ? BoxTexts(Converted()) : badGroup; }
 
 Result ExportFiles(const Imported& imported, const ModelName& name, const fs::path& output, const Options& options,
-                   ExportMessages& messages) {
+                   ExportMessages& messages, PendingPicture& picture) {
     const ReceivedModel& model = imported.Converted();
     const fs::path root = fs::u8path(options.exportDir);
     const bool exported = ExportScene(model, imported.Groups(), OutputFolder(output.empty() ? root : root / output, messages),
-                                      options.exportOptions);
+                                      options.exportOptions, picture);
     if (!model.Succeeded()) return Result{name, Outcome::Refused, imported.Refusal()};
     if (!exported) return Result{name, Outcome::Failed, messages.failure};
     return Result{name, Outcome::Converted, {}};
+}
+
+Result ExportFiles(const Imported& imported, const ModelName& name, const fs::path& output, const Options& options,
+                   ExportMessages& messages) {
+    PendingPicture picture;
+    return FinishPicture(ExportFiles(imported, name, output, options, messages, picture), picture, messages);
+}
+
+Result FinishPicture(Result result, PendingPicture& picture, const ExportMessages& messages) {
+    if (picture.Finish() || result.outcome != Outcome::Converted) return result;
+    return Result{result.name, Outcome::Failed, messages.failure};
 }
 
 Result AddToGallery(Result result, const Imported& imported, const fs::path& output, const Options& options,

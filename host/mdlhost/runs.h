@@ -99,6 +99,13 @@ private:
 // notes and failure in messages. On any thread: it reads only the model.
 Result ExportFiles(const Imported& imported, const ModelName& name, const std::filesystem::path& output,
                    const Options& options, ExportMessages& messages);
+// The same, but a converted model's thumbnail.png is left in picture to
+// finish, while the imported model stays; FinishPicture then gives the
+// result.
+Result ExportFiles(const Imported& imported, const ModelName& name, const std::filesystem::path& output,
+                   const Options& options, ExportMessages& messages, PendingPicture& picture);
+// The result once the picture is written: failed when it cannot be.
+Result FinishPicture(Result result, PendingPicture& picture, const ExportMessages& messages);
 // An exported model's card in the gallery, on the gallery's thread and in
 // the models' order: the result, failed when the card cannot be written.
 Result AddToGallery(Result result, const Imported& imported, const std::filesystem::path& output,
