@@ -59,7 +59,8 @@ private:
 template <typename T>
 class SpareGrids {
 public:
-    std::vector<T> Take(size_t size, T value) {
+    // Of size elements, whatever their values.
+    std::vector<T> Take(size_t size) {
         std::vector<T> grid;
         {
             const std::lock_guard<std::mutex> lock(mutex);
@@ -68,7 +69,7 @@ public:
                 spare.pop_back();
             }
         }
-        grid.assign(size, value);
+        grid.resize(size);
         return grid;
     }
     // From a destructor: a grid that cannot be kept is freed.
@@ -119,20 +120,28 @@ int64_t Fixed(double nearness) {
     return high * int64_t(WORD) + Floor32(low - HALF) + int64_t(HALF);
 }
 
-NearestFaceBuffer::NearestFaceBuffer(int side_, const std::vector<Projected>& projected_,
+NearestFaceBuffer::NearestFaceBuffer(int side_, int rows_, const std::vector<Projected>& projected_,
                                      const std::vector<RasterFace>& faces_)
-    : side(side_), tilesAcross((side_ + TILE - 1) / TILE), projected(projected_), faces(faces_),
-      nearness(SpareNearness().Take(size_t(side) * size_t(side), NOTHING)),
-      face(SpareFaces().Take(nearness.size(), 0)),
-      tiles(size_t(tilesAcross) * size_t(tilesAcross)) {
+    : side(side_), rows(std::min(rows_, side_)), tilesAcross((side_ + TILE - 1) / TILE), projected(projected_),
+      faces(faces_), nearness(SpareNearness().Take(size_t(rows) * size_t(side))),
+      face(SpareFaces().Take(nearness.size())),
+      tiles(size_t((rows + TILE - 1) / TILE) * size_t(tilesAcross)) {
+    cover.hidden.resize(tiles.size());
+    cover.shown.resize(size_t((rows + TILE - 1) / TILE));
+}
+
+void NearestFaceBuffer::Start(int top_) {
+    std::fill(nearness.begin(), nearness.end(), NOTHING);
+    std::fill(face.begin(), face.end(), 0);
+    top = top_;
     for (size_t tile = 0; tile < tiles.size(); ++tile) {
-        const int64_t tx = int64_t(tile % size_t(tilesAcross)) * TILE, ty = int64_t(tile / size_t(tilesAcross)) * TILE;
+        const int64_t tx = int64_t(tile % size_t(tilesAcross)) * TILE;
+        const int64_t ty = top + int64_t(tile / size_t(tilesAcross)) * TILE;
+        tiles[tile] = Tile{};
         tiles[tile].samples =
-            uint32_t((std::min<int64_t>(tx + TILE, side) - tx) * (std::min<int64_t>(ty + TILE, side) - ty));
+            uint32_t((std::min<int64_t>(tx + TILE, side) - tx) * std::max<int64_t>(0, std::min<int64_t>(ty + TILE, side) - ty));
         tiles[tile].empty = tiles[tile].samples;
     }
-    cover.hidden.resize(tiles.size());
-    cover.shown.resize(size_t(tilesAcross));
 }
 
 NearestFaceBuffer::~NearestFaceBuffer() {
@@ -143,6 +152,13 @@ NearestFaceBuffer::~NearestFaceBuffer() {
 void NearestFaceBuffer::Draw(uint32_t f) {
     const RasterFace& t = faces[f];
     const Projected &p0 = projected[t.vertex[0]], &p1 = projected[t.vertex[1]], &p2 = projected[t.vertex[2]];
+    const int64_t last = side - 1;
+    const SampleBox box{std::max<int64_t>(0, std::min({p0.sx, p1.sx, p2.sx}) / SUBPIXEL),
+                        std::min<int64_t>(last, std::max({p0.sx, p1.sx, p2.sx}) / SUBPIXEL),
+                        std::max<int64_t>(top, std::min({p0.sy, p1.sy, p2.sy}) / SUBPIXEL),
+                        std::min<int64_t>(End() - 1, std::max({p0.sy, p1.sy, p2.sy}) / SUBPIXEL)};
+    if (box.x0 > box.x1 || box.y0 > box.y1) return;
+
     const Projected* from[3] = {&p1, &p2, &p0};  // the edge facing each corner
     const Projected* to[3] = {&p2, &p0, &p1};
     int64_t bias[3];
@@ -158,13 +174,6 @@ void NearestFaceBuffer::Draw(uint32_t f) {
         plane.at0 += share * double(Edge(*from[i], *to[i], SUBPIXEL / 2, SUBPIXEL / 2));
     }
     const int64_t step = Fixed(plane.x);
-
-    const int64_t last = side - 1;
-    const SampleBox box{std::max<int64_t>(0, std::min({p0.sx, p1.sx, p2.sx}) / SUBPIXEL),
-                        std::min<int64_t>(last, std::max({p0.sx, p1.sx, p2.sx}) / SUBPIXEL),
-                        std::max<int64_t>(0, std::min({p0.sy, p1.sy, p2.sy}) / SUBPIXEL),
-                        std::min<int64_t>(last, std::max({p0.sy, p1.sy, p2.sy}) / SUBPIXEL)};
-    if (box.x0 > box.x1 || box.y0 > box.y1) return;
     if (!MarkHidden(box, plane)) return;
     // Each edge's test is linear in x along the row: the samples inside are
     // one span, worked out exactly, so a long thin face costs its rows, not
@@ -179,16 +188,17 @@ void NearestFaceBuffer::Draw(uint32_t f) {
         int64_t low = box.x0, high = box.x1 + 1;
         for (const EdgeWalk& edge : edges) edge.Clip(low, high);
         // Of the row's span, the part over tiles where the face may show.
-        const int64_t shownFirst = std::max<int64_t>(low, cover.shown[size_t(y / TILE)].from);
-        const int64_t shownEnd = std::min<int64_t>(high, cover.shown[size_t(y / TILE)].past);
+        const Span& shown = cover.shown[size_t((y - top) / TILE)];
+        const int64_t shownFirst = std::max<int64_t>(low, shown.from);
+        const int64_t shownEnd = std::min<int64_t>(high, shown.past);
         if (shownFirst >= shownEnd) continue;
         const int32_t start = int32_t(low), first = int32_t(shownFirst), past = int32_t(shownEnd);
         // Started inside the face, where the plane holds its true value, and
         // stepped from there.
         int64_t near = Fixed(plane.at0 + plane.y * double(y) + plane.x * double(start)) + step * (first - start);
-        int64_t* const nearRow = &nearness[size_t(y) * size_t(side)];
-        uint32_t* const faceRow = &face[size_t(y) * size_t(side)];
-        const size_t tileRow = size_t(y / TILE) * size_t(tilesAcross);
+        int64_t* const nearRow = &nearness[At(0, y)];
+        uint32_t* const faceRow = &face[At(0, y)];
+        const size_t tileRow = size_t((y - top) / TILE) * size_t(tilesAcross);
         for (int32_t x = first; x < past;) {
             const size_t tile = tileRow + size_t(x / TILE);
             const int32_t end = std::min(past, (x / TILE + 1) * TILE);
@@ -224,8 +234,9 @@ bool NearestFaceBuffer::MarkHidden(const SampleBox& box, const DepthPlane& plane
     bool anyShown = false;
     for (int32_t ty = int32_t(box.y0 / TILE); ty <= int32_t(box.y1 / TILE); ++ty) {
         int32_t shownFirst = side, shownLast = -1;  // tile columns
+        const size_t bandRow = size_t(ty - top / TILE);  // the band's row of tiles
         for (int32_t tx = int32_t(box.x0 / TILE); tx <= int32_t(box.x1 / TILE); ++tx) {
-            const size_t tile = size_t(ty) * size_t(tilesAcross) + size_t(tx);
+            const size_t tile = bandRow * size_t(tilesAcross) + size_t(tx);
             bool behind = false;
             if (bounded && tiles[tile].empty == 0) {
                 // A plane is nearest at a corner of the tile's samples.
@@ -239,7 +250,7 @@ bool NearestFaceBuffer::MarkHidden(const SampleBox& box, const DepthPlane& plane
                 shownLast = tx;
             }
         }
-        cover.shown[size_t(ty)] = {shownFirst * TILE, (shownLast + 1) * TILE};
+        cover.shown[bandRow] = {shownFirst * TILE, (shownLast + 1) * TILE};
         anyShown = anyShown || shownLast >= 0;
     }
     return anyShown;
@@ -253,11 +264,10 @@ bool NearestFaceBuffer::Behind(size_t tile, double nearest) {
     if (tiles[tile].empty > 0) return false;
     if (nearest < tiles[tile].farthest) return true;
     if (!tiles[tile].stale) return false;
-    const int64_t tx = int64_t(tile % size_t(tilesAcross)) * TILE, ty = int64_t(tile / size_t(tilesAcross)) * TILE;
+    const int tx = int(tile % size_t(tilesAcross)) * TILE, ty = top + int(tile / size_t(tilesAcross)) * TILE;
     int64_t least = std::numeric_limits<int64_t>::max();
-    for (int64_t y = ty; y < std::min<int64_t>(ty + TILE, side); ++y)
-        for (int64_t x = tx; x < std::min<int64_t>(tx + TILE, side); ++x)
-            least = std::min(least, nearness[size_t(y) * size_t(side) + size_t(x)]);
+    for (int y = ty; y < std::min(ty + TILE, side); ++y)
+        for (int x = tx; x < std::min(tx + TILE, side); ++x) least = std::min(least, nearness[At(x, y)]);
     tiles[tile].farthest = double(least);
     tiles[tile].stale = false;
     return nearest < tiles[tile].farthest;

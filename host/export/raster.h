@@ -6,6 +6,7 @@
 // that every test is exact and the same on every machine.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -52,31 +53,49 @@ struct RasterFace {
 // tie (equally near at a sample): the later one wins, whichever is drawn
 // first.
 //
+// It holds a band of the grid's rows at a time, drawn whole before the next
+// is started: small enough to stay in the processor's cache while every face
+// over it is drawn and read back.
+//
 // The sample grid is also kept in tiles, each with the farthest nearness
 // drawn in it, so that a face (or the part of it) behind everything already
 // in a tile is passed over whole, not a sample at a time. Faces drawn
 // nearest first make that the common case; the order changes no sample.
 class NearestFaceBuffer {
 public:
-    NearestFaceBuffer(int side, const std::vector<Projected>& projected, const std::vector<RasterFace>& faces);
+    static constexpr int TILE = 8;  // samples along a tile's side
+
+    // A grid of side by side samples, rows of them at a time: a whole number
+    // of tiles.
+    NearestFaceBuffer(int side, int rows, const std::vector<Projected>& projected,
+                      const std::vector<RasterFace>& faces);
     ~NearestFaceBuffer();
     NearestFaceBuffer(const NearestFaceBuffer&) = delete;
     NearestFaceBuffer& operator=(const NearestFaceBuffer&) = delete;
 
     int Side() const { return side; }
-    bool Covered(size_t at) const { return nearness[at] != NOTHING; }
-    uint32_t Face(size_t at) const { return face[at]; }
+    // Empties the band and moves it to the rows from top on; before the
+    // first face is drawn too.
+    void Start(int top);
+    int Top() const { return top; }
+    // Past the band's last row.
+    int End() const { return std::min(top + rows, side); }
+
+    // At the sample at x, y of the band.
+    bool Covered(int x, int y) const { return nearness[At(x, y)] != NOTHING; }
+    uint32_t Face(int x, int y) const { return face[At(x, y)]; }
     // Whether no face was drawn at any sample of the tile that holds the
-    // sample at x, y: then none of them is covered.
-    bool Untouched(int64_t x, int64_t y) const {
-        const Tile& tile = tiles[size_t(y / TILE) * size_t(tilesAcross) + size_t(x / TILE)];
+    // sample at x, y of the band: then none of them is covered.
+    bool Untouched(int x, int y) const {
+        const Tile& tile = tiles[size_t((y - top) / TILE) * size_t(tilesAcross) + size_t(x / TILE)];
         return tile.empty == tile.samples;
     }
 
+    // The part of face f over the band.
     void Draw(uint32_t f);
 
 private:
-    static constexpr int TILE = 8;  // samples along a tile's side
+    size_t At(int x, int y) const { return size_t(y - top) * size_t(side) + size_t(x); }
 
     // Nearness over the sample grid, where a face is a plane.
     struct DepthPlane {
@@ -93,9 +112,12 @@ private:
     bool Behind(size_t tile, double nearest);
 
     int side;
+    int rows;     // in the band
+    int top = 0;  // the band's first row
     int tilesAcross;
     const std::vector<Projected>& projected;
     const std::vector<RasterFace>& faces;
+    // The band's, row by row.
     std::vector<int64_t> nearness;  // in NEARNESS_ONE units; NOTHING where nothing is drawn
     std::vector<uint32_t> face;     // the face drawn there
     struct Tile {
@@ -104,7 +126,7 @@ private:
         double farthest = 0;  // once none is empty, a bound on the nearness of all
         bool stale = true;    // a face was drawn here since the bound was worked out
     };
-    std::vector<Tile> tiles;
+    std::vector<Tile> tiles;  // the band's
 
     // What the face being drawn may cover, worked out anew for each face:
     // the tiles where it is behind everything, and per row of tiles the

@@ -126,10 +126,12 @@ private:
             // The file places corners on texel edges, so a face along an
             // edge interpolates to it give or take rounding: a little nudge
             // keeps it on the texel that starts there, as the game samples it.
-            const double scaled = std::floor(t * across + TEXEL_NUDGE);
-            // Far outside the skin (a hostile coordinate) reads its first texel.
-            if (!(std::fabs(scaled) < 1e9)) return int32_t(0);
-            const auto i = int32_t(scaled);
+            const double scaled = t * across + TEXEL_NUDGE;
+            // Far outside the skin (a hostile coordinate) reads its first
+            // texel: where the texel's number, rounded down, is a billion or
+            // more either way.
+            if (!(scaled >= -999999999.0 && scaled < 1e9)) return int32_t(0);
+            const auto i = int32_t(Floor32(scaled));
             if (i >= 0 && i < extent) return i;
             const int32_t wrapped = i % extent;
             return wrapped < 0 ? wrapped + extent : wrapped;
@@ -178,25 +180,24 @@ private:
     std::vector<FacePlanes> planes;  // of each face
 };
 
-// Each pixel the mean of its samples: coverage as alpha, the colour of what
-// covers it. A pixel inside one face takes that face's colour at its centre,
-// a texel as sharp as the game's.
-std::vector<uint8_t> Resolve(const NearestFaceBuffer& samples, const Shading& shading, int size) {
-    std::vector<uint8_t> rgba(size_t(size) * size_t(size) * 4, 0);
+// Each pixel of the band the mean of its samples: coverage as alpha, the
+// colour of what covers it. A pixel inside one face takes that face's
+// colour at its centre, a texel as sharp as the game's.
+void Resolve(const NearestFaceBuffer& samples, const Shading& shading, int size, std::vector<uint8_t>& rgba) {
     constexpr uint32_t PER_PIXEL = SAMPLES * SAMPLES;
-    for (int y = 0; y < size; ++y) {
+    for (int y = samples.Top() / SAMPLES; y < samples.End() / SAMPLES; ++y) {
         for (int x = 0; x < size; ++x) {
             // The background, where no face came near, is left transparent.
             if (samples.Untouched(x * SAMPLES, y * SAMPLES)) continue;
-            size_t at[PER_PIXEL];
+            std::array<int, 2> at[PER_PIXEL];  // the covered samples
             uint32_t covered = 0;
             bool oneFace = true;
             for (int j = 0; j < SAMPLES; ++j) {
                 for (int i = 0; i < SAMPLES; ++i) {
-                    const size_t sample = size_t(y * SAMPLES + j) * size_t(samples.Side()) + size_t(x * SAMPLES + i);
-                    if (!samples.Covered(sample)) continue;
-                    oneFace = oneFace && (covered == 0 || samples.Face(sample) == samples.Face(at[0]));
-                    at[covered++] = sample;
+                    const int sx = x * SAMPLES + i, sy = y * SAMPLES + j;
+                    if (!samples.Covered(sx, sy)) continue;
+                    oneFace = oneFace && (covered == 0 || samples.Face(sx, sy) == samples.Face(at[0][0], at[0][1]));
+                    at[covered++] = {sx, sy};
                 }
             }
             if (covered == 0) continue;
@@ -205,21 +206,20 @@ std::vector<uint8_t> Resolve(const NearestFaceBuffer& samples, const Shading& sh
             if (covered == PER_PIXEL && oneFace) {
                 const int64_t centre = SAMPLES * SUBPIXEL / 2;
                 const std::array<uint32_t, 3> colour = shading.Colour(
-                    samples.Face(at[0]), x * SAMPLES * SUBPIXEL + centre, y * SAMPLES * SUBPIXEL + centre);
+                    samples.Face(at[0][0], at[0][1]), x * SAMPLES * SUBPIXEL + centre, y * SAMPLES * SUBPIXEL + centre);
                 for (size_t k = 0; k < 3; ++k) pixel[k] = uint8_t(colour[k]);
                 continue;
             }
             uint32_t sum[3] = {};
             for (uint32_t s = 0; s < covered; ++s) {
-                const auto sx = int64_t(at[s] % size_t(samples.Side())), sy = int64_t(at[s] / size_t(samples.Side()));
+                const int64_t sx = at[s][0], sy = at[s][1];
                 const std::array<uint32_t, 3> colour =
-                    shading.Colour(samples.Face(at[s]), sx * SUBPIXEL + SUBPIXEL / 2, sy * SUBPIXEL + SUBPIXEL / 2);
+                    shading.Colour(samples.Face(at[s][0], at[s][1]), sx * SUBPIXEL + SUBPIXEL / 2, sy * SUBPIXEL + SUBPIXEL / 2);
                 for (size_t k = 0; k < 3; ++k) sum[k] += colour[k];
             }
             for (size_t k = 0; k < 3; ++k) pixel[k] = uint8_t((sum[k] + covered / 2) / covered);
         }
     }
-    return rgba;
 }
 
 const Skin* FirstSkin(const ReceivedModel& model) {
@@ -398,10 +398,21 @@ private:
 std::vector<uint8_t> DrawThumbnail(const ReceivedModel& model, const ExportMesh& mesh, const Pose& rest, int size) {
     const int side = size * SAMPLES;
     const Scene scene(mesh, rest, side);
-    NearestFaceBuffer samples(side, scene.projected, scene.faces);
-    for (const uint32_t f : scene.NearestFirst()) samples.Draw(f);
     const Shading shading(FirstSkin(model), rest, scene.projected, scene.drawn, scene.faces, scene.uvs);
-    return Resolve(samples, shading, size);
+    const std::vector<uint32_t> nearestFirst = scene.NearestFirst();
+    std::vector<uint8_t> rgba(size_t(size) * size_t(size) * 4, 0);
+    // Bands of about a quarter of a megabyte of samples, a whole number of
+    // tiles and so of pixels: each face is drawn over each band it crosses.
+    constexpr int BAND_SAMPLES = 32768;
+    static_assert(NearestFaceBuffer::TILE % SAMPLES == 0, "a band of whole tiles holds whole pixels");
+    const int rows = std::max(1, BAND_SAMPLES / side / NearestFaceBuffer::TILE) * NearestFaceBuffer::TILE;
+    NearestFaceBuffer samples(side, rows, scene.projected, scene.faces);
+    for (int top = 0; top < side; top += rows) {
+        samples.Start(top);
+        for (const uint32_t f : nearestFirst) samples.Draw(f);
+        Resolve(samples, shading, size, rgba);
+    }
+    return rgba;
 }
 
 std::string ThumbnailPng(const ReceivedModel& model, const ExportMesh& mesh, const Pose& rest, int size) {
