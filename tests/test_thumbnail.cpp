@@ -354,6 +354,15 @@ TEST(Thumbnail, IsWrittenBesideTheModelAtTheSizeAsked) {
     }
 }
 
+// A byte that looks random, of a pixel's channel.
+uint8_t Mixed(int32_t x, int32_t y, int32_t k) {
+    uint32_t h = uint32_t(x) * 73856093u ^ uint32_t(y) * 19349663u ^ uint32_t(k) * 83492791u;
+    h ^= h >> 13;
+    h *= 0x5BD1E995u;
+    h ^= h >> 15;
+    return uint8_t(h >> 24);
+}
+
 // The picture's PNG holds exactly the pixels given, whichever neighbour
 // each byte is predicted from: flat, ramps across and down (the left and the
 // upper), a slope both ways and blocks (the corner between them), and noise.
@@ -374,6 +383,12 @@ TEST(Thumbnail, PngHoldsThePixelsWhateverTheirNeighbours) {
          [](int32_t x, int32_t y, int32_t k) {
              return uint8_t(uint32_t(x * 7919 + y * 104729 + k * 31) * 2654435761u >> 24);
          }},
+        // Rows many times as wide as eight pixels, each byte apart from its
+        // neighbours; and of few levels, so that every way three neighbours
+        // can tie comes up again and again.
+        {"wide noise", 517, 64, [](int32_t x, int32_t y, int32_t k) { return Mixed(x, y, k); }},
+        {"wide noise of few levels", 301, 64,
+         [](int32_t x, int32_t y, int32_t k) { return uint8_t(Mixed(x, y, k) >> 5 << 5); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

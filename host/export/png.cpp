@@ -6,6 +6,7 @@
 
 #include "png.h"
 
+#include <emmintrin.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -53,6 +54,18 @@ int Paeth(int left, int above, int corner) {
     return threshold <= low ? high : farSide;
 }
 
+// The same for eight bytes at once, each widened to 16 bits, where every
+// step of it fits.
+__m128i Paeth(__m128i left, __m128i above, __m128i corner) {
+    const __m128i threshold =
+        _mm_sub_epi16(_mm_add_epi16(corner, _mm_add_epi16(corner, corner)), _mm_add_epi16(left, above));
+    const __m128i low = _mm_min_epi16(left, above), high = _mm_max_epi16(left, above);
+    const __m128i nearSide = _mm_cmpgt_epi16(high, threshold);  // corner there, else low
+    const __m128i farSide = _mm_or_si128(_mm_and_si128(nearSide, corner), _mm_andnot_si128(nearSide, low));
+    const __m128i beyond = _mm_cmpgt_epi16(threshold, low);  // farSide there, else high
+    return _mm_or_si128(_mm_and_si128(beyond, farSide), _mm_andnot_si128(beyond, high));
+}
+
 constexpr size_t PIXEL = 4;  // bytes, RGBA
 
 // zlib's stream of bytes: runs alone, not matches further back, which on
@@ -77,17 +90,29 @@ bool Deflate(const std::string& bytes, std::string& deflated) {
 // smallest sum it leaves, it gave files 3% larger in a third of the time.
 std::string FilteredRows(int32_t width, int32_t height, const std::vector<uint8_t>& rgba) {
     constexpr uint8_t PAETH = 4;
+    constexpr size_t STEP = 16;  // bytes a round of SSE2
     const size_t stride = size_t(width) * PIXEL;
     const std::vector<uint8_t> zeros(stride, 0);
     std::string rows((stride + 1) * size_t(height), '\0');
+    const __m128i zero = _mm_setzero_si128();
+    const auto load = [](const uint8_t* bytes) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes)); };
     for (size_t y = 0; y < size_t(height); ++y) {
         const uint8_t* row = &rgba[y * stride];
         const uint8_t* above = y > 0 ? row - stride : zeros.data();
         auto* out = reinterpret_cast<uint8_t*>(&rows[y * (stride + 1)]);
         *out++ = PAETH;
         for (size_t i = 0; i < PIXEL; ++i) out[i] = uint8_t(row[i] - above[i]);
-        for (size_t i = PIXEL; i < stride; ++i)
-            out[i] = uint8_t(row[i] - Paeth(row[i - PIXEL], above[i], above[i - PIXEL]));
+        size_t i = PIXEL;
+        for (; i + STEP <= stride; i += STEP) {
+            const __m128i left = load(row + i - PIXEL), up = load(above + i), corner = load(above + i - PIXEL);
+            const __m128i low = Paeth(_mm_unpacklo_epi8(left, zero), _mm_unpacklo_epi8(up, zero),
+                                      _mm_unpacklo_epi8(corner, zero));
+            const __m128i high = Paeth(_mm_unpackhi_epi8(left, zero), _mm_unpackhi_epi8(up, zero),
+                                       _mm_unpackhi_epi8(corner, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i),
+                             _mm_sub_epi8(load(row + i), _mm_packus_epi16(low, high)));
+        }
+        for (; i < stride; ++i) out[i] = uint8_t(row[i] - Paeth(row[i - PIXEL], above[i], above[i - PIXEL]));
     }
     return rows;
 }
