@@ -98,11 +98,6 @@ SpareGrids<uint32_t>& SpareFaces() {
 
 }  // namespace
 
-int64_t Floor32(double x) {
-    const int32_t t = int32_t(x);
-    return double(t) > x ? int64_t(t) - 1 : int64_t(t);
-}
-
 // Worked out in two 32-bit halves.
 int64_t Fixed(double nearness) {
     constexpr double LIMIT = 4611686018427387904.0;  // 2^62

@@ -37,7 +37,10 @@ inline int64_t Edge(const Projected& a, const Projected& b, int64_t px, int64_t 
 // x rounded down, for x in [-2^31, 2^31). A 32-bit x86 build converts a
 // double to a 64-bit integer (and std::floor rounds) on the x87 unit; this
 // takes SSE2 alone and gives the same value.
-int64_t Floor32(double x);
+inline int64_t Floor32(double x) {
+    const int32_t t = int32_t(x);
+    return double(t) > x ? int64_t(t) - 1 : int64_t(t);
+}
 
 // A nearness in fixed point; the huge slopes of slivers are held, not
 // wrapped. The value is nearness * NEARNESS_ONE + 1/2 rounded down.
