@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <tuple>
 #include <sstream>
@@ -176,6 +177,44 @@ TEST(Export, EveryAnimationFrameIsAMorphTargetFromTheRestPose) {
                 const std::array<float, 3> expected = Turned(animations->animationData[k][f * vertices.size() + w]);
                 for (size_t a = 0; a < 3; ++a) EXPECT_NEAR(base[j * 3 + a] + offsets[j * 3 + a], expected[a], 1e-4);
             }
+        }
+    }
+}
+
+// A model large enough that its poses are worked out ahead of the writer,
+// on other threads, into a ring of buffers: each morph target is still its
+// own frame's, in order, across the animations.
+TEST(Export, AModelWorkedOutAheadHasEachFramesTargetInOrder) {
+    constexpr int VERTICES = 4200;
+    const std::vector<std::string> names = {"walk1", "walk2", "walk3", "walk4", "run1", "run2", "run3"};
+    mdlwriter::Model model = SmallModel(VERTICES, VERTICES / 3, names);
+    for (int k = 0; k < VERTICES / 3; ++k) model.triangles[size_t(k)] = {1, {k * 3, k * 3 + 1, k * 3 + 2}};
+    for (size_t f = 0; f < names.size(); ++f)
+        for (int j = 0; j < VERTICES; ++j)
+            model.frames[f].vertices[size_t(j)] = {{uint8_t(j % 256), uint8_t(j / 256 + f * 16), uint8_t(f * 30)}, 0};
+    const Exported out(model);
+    ASSERT_TRUE(out.loaded) << out.messages;
+    const tinygltf::Primitive& primitive = out.gltf.meshes[0].primitives[0];
+    ASSERT_EQ(primitive.targets.size(), names.size());
+
+    const std::vector<_VERTEX> vertices = out.report.Records<_VERTEX>(PM_VERTICES);
+    std::map<std::array<float, 3>, size_t> hostVertex;  // by its rest position, each its own
+    for (size_t w = 0; w < vertices.size(); ++w) hostVertex[Turned({vertices[w].x, vertices[w].y, vertices[w].z})] = w;
+    ASSERT_EQ(hostVertex.size(), size_t(VERTICES));
+    const std::vector<float> base = out.Positions();
+    const DeliverySeen* animations = out.report.Find(PM_ANIMATIONS);
+    size_t target = 0;
+    for (size_t k = 0; k < 2; ++k) {
+        const size_t frames = animations->animationData[k].size() / vertices.size();
+        for (size_t f = 0; f < frames; ++f, ++target) {
+            const std::vector<float> offsets = out.Read<float>(primitive.targets[target].at("POSITION"));
+            size_t wrong = 0;
+            for (size_t j = 0; j < base.size() / 3; ++j) {
+                const size_t w = hostVertex.at({base[j * 3], base[j * 3 + 1], base[j * 3 + 2]});
+                const std::array<float, 3> expected = Turned(animations->animationData[k][f * vertices.size() + w]);
+                for (size_t a = 0; a < 3; ++a) wrong += std::fabs(base[j * 3 + a] + offsets[j * 3 + a] - expected[a]) > 1e-4;
+            }
+            EXPECT_EQ(wrong, 0u) << "target " << target;
         }
     }
 }

@@ -28,9 +28,11 @@ constexpr std::launch ON_A_THREAD = std::launch::async | std::launch::deferred;
 // thread of its own a few ahead of the one being written, into a buffer of a
 // ring that is used again once its pose is written: the writer waits on the
 // arithmetic only where it is slower, and memory holds AHEAD poses at most.
+// Small poses, or a single one, are worked out when the writer asks.
 class PosesAhead {
 public:
-    PosesAhead(const ExportPoses& poses_, std::vector<size_t> order_) : poses(poses_), order(std::move(order_)) {
+    PosesAhead(const ExportPoses& poses_, std::vector<size_t> order_, size_t vertices)
+        : poses(poses_), order(std::move(order_)), launch(Worthwhile(vertices, order.size())) {
         for (size_t n = 0; n < AHEAD && n < order.size(); ++n) Start(n);
     }
     PosesAhead(const PosesAhead&) = delete;
@@ -46,14 +48,22 @@ public:
 
 private:
     static constexpr size_t AHEAD = 3;
+    // A pose of fewer vertices takes less time than a thread to start and
+    // hand it over, and while a picture is drawn it waits for a core too.
+    static constexpr size_t THREAD_VERTICES = 4096;
+
+    static std::launch Worthwhile(size_t vertices, size_t count) {
+        return vertices >= THREAD_VERTICES && count > 1 ? ON_A_THREAD : std::launch::deferred;
+    }
 
     void Start(size_t n) {
         Pose& pose = ring[n % AHEAD];
-        pending[n % AHEAD] = std::async(ON_A_THREAD, [this, n, &pose] { poses.Compute(order[n], pose); });
+        pending[n % AHEAD] = std::async(launch, [this, n, &pose] { poses.Compute(order[n], pose); });
     }
 
     const ExportPoses& poses;
     const std::vector<size_t> order;  // of the poses, as written
+    const std::launch launch;
     std::array<Pose, AHEAD> ring;
     // After the ring, so that a thread still at work ends before its buffer
     // does: a future of std::async waits for its thread as it goes.
@@ -133,7 +143,7 @@ bool WriteFiles(const ReceivedModel& model, const MdlGroups& groups, const Outpu
     for (const ExportAnimation& animation : poses.animations)
         for (size_t f = 0; f < animation.frames; ++f) order.push_back(animation.firstPose + f);
     {
-        PosesAhead ahead(poses, std::move(order));
+        PosesAhead ahead(poses, std::move(order), mesh.vertexCount);
         for (const ExportAnimation& animation : poses.animations) {
             for (size_t f = 0; f < animation.frames; ++f) {
                 const Pose& pose = ahead.Next();
