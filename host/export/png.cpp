@@ -1,6 +1,6 @@
 // Pictures as PNG. Skins go through stb's writer, whose one definition the
 // export and the tests' glTF library share; the picture of the model goes
-// through zlib's deflate, made for speed.
+// through a deflate made for its filtered rows, and zlib's checksums.
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb/stb_image_write.h>
 
@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+
+#include "deflate.h"
 
 namespace {
 
@@ -68,23 +70,6 @@ __m128i Paeth(__m128i left, __m128i above, __m128i corner) {
 
 constexpr size_t PIXEL = 4;  // bytes, RGBA
 
-// zlib's stream of bytes: runs alone, not matches further back, which on
-// filtered rows of a picture came out both smaller than stb's deflate and
-// several times faster; zlib's default level, window and memory.
-bool Deflate(const std::string& bytes, std::string& deflated) {
-    z_stream stream{};
-    if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15, 8, Z_RLE) != Z_OK) return false;
-    deflated.resize(deflateBound(&stream, uLong(bytes.size())));
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
-    stream.avail_in = uInt(bytes.size());
-    stream.next_out = reinterpret_cast<Bytef*>(deflated.data());
-    stream.avail_out = uInt(deflated.size());
-    const bool whole = deflate(&stream, Z_FINISH) == Z_STREAM_END;
-    deflated.resize(stream.total_out);
-    deflateEnd(&stream);
-    return whole;
-}
-
 // The rows through PNG's filter of the nearest neighbour (Paeth), each
 // preceded by its number. Tried against choosing each row's filter by the
 // smallest sum it leaves, it gave files 3% larger in a third of the time.
@@ -119,13 +104,10 @@ std::string FilteredRows(int32_t width, int32_t height, const std::vector<uint8_
 
 }  // namespace
 
-// zlib's deflate, the same version on every platform this builds for, so
-// that a picture's bytes are the same on each.
 std::string EncodePngRgba(int32_t width, int32_t height, const std::vector<uint8_t>& rgba) {
     if (width <= 0 || height <= 0 || rgba.size() != size_t(width) * size_t(height) * 4) return {};
     const std::string rows = FilteredRows(width, height, rgba);
-    std::string deflated;
-    if (!Deflate(rows, deflated)) return {};
+    const std::string deflated = ZlibStream(reinterpret_cast<const uint8_t*>(rows.data()), rows.size());
 
     std::string header;
     AppendWord(header, uint32_t(width));
