@@ -133,8 +133,9 @@ void NearestFaceBuffer::Start(int top_) {
         const int64_t tx = int64_t(tile % size_t(tilesAcross)) * TILE;
         const int64_t ty = top + int64_t(tile / size_t(tilesAcross)) * TILE;
         tiles[tile] = Tile{};
-        tiles[tile].samples =
-            uint32_t((std::min<int64_t>(tx + TILE, side) - tx) * std::max<int64_t>(0, std::min<int64_t>(ty + TILE, side) - ty));
+        const int64_t across = std::min<int64_t>(tx + TILE, side) - tx;
+        const int64_t down = std::max<int64_t>(0, std::min<int64_t>(ty + TILE, side) - ty);
+        tiles[tile].samples = uint32_t(across * down);
         tiles[tile].empty = tiles[tile].samples;
     }
 }

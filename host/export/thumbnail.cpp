@@ -213,8 +213,8 @@ void Resolve(const NearestFaceBuffer& samples, const Shading& shading, int size,
             uint32_t sum[3] = {};
             for (uint32_t s = 0; s < covered; ++s) {
                 const int64_t sx = at[s][0], sy = at[s][1];
-                const std::array<uint32_t, 3> colour =
-                    shading.Colour(samples.Face(at[s][0], at[s][1]), sx * SUBPIXEL + SUBPIXEL / 2, sy * SUBPIXEL + SUBPIXEL / 2);
+                const std::array<uint32_t, 3> colour = shading.Colour(samples.Face(at[s][0], at[s][1]),
+                                                                      sx * SUBPIXEL + SUBPIXEL / 2, sy * SUBPIXEL + SUBPIXEL / 2);
                 for (size_t k = 0; k < 3; ++k) sum[k] += colour[k];
             }
             for (size_t k = 0; k < 3; ++k) pixel[k] = uint8_t((sum[k] + covered / 2) / covered);
