@@ -136,7 +136,7 @@ plain_s=$(best_of_three "$work/models.pak")
 gallery_s=$(best_of_three "$work/models.pak" --gallery)
 gallery_mb=$(du -sm "$work/gallery/index_files" | cut -f1)
 awk -v n="${#files[@]}" -v p="$plain_s" -v g="$gallery_s" -v mb="$gallery_mb" \
-  'BEGIN { printf "archive of %d models: %.2f s, %.2f s with --gallery (+%.0f%%, index_files %d MB)\n", n, p, g, (g / p - 1) * 100, mb }'
+  'BEGIN { printf "archive of %d models: %.2f s, %.2f s with --gallery (%+.0f%%, index_files %d MB)\n", n, p, g, (g / p - 1) * 100, mb }'
 
 # What users convert: a folder of 300 models shaped like a game's (most small,
 # one frame; see RealShapedModels), with pictures and the gallery, in one run
@@ -153,7 +153,7 @@ plain_s=$(best_of_three "$work/real" -j 1)
 no_picture_s=$(best_of_three "$work/real" -j 1 --export-thumbnail 0)
 awk -v j1="$one_job_s" -v jd="$every_core_s" -v n="$(nproc)" -v p="$plain_s" -v np="$no_picture_s" 'BEGIN {
   printf "real-shaped folder of 300 models: %.2f s at -j 1, %.2f s at the default (%d jobs, %.2f of -j 1)\n", j1, jd, n, jd / j1
-  printf "  at -j 1: %.2f s without the gallery, %.2f s without pictures: picture %.0f%%, gallery +%.0f%%\n", p, np,
+  printf "  at -j 1: %.2f s without the gallery, %.2f s without pictures: picture %.0f%%, gallery %+.0f%%\n", p, np,
     (p - np) / p * 100, (j1 / p - 1) * 100 }'
 # Memory: the folder run's peak at the default against the largest model's
 # conversion alone.
