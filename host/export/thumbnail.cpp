@@ -318,9 +318,12 @@ private:
             bottom = std::min(bottom, p.y);
             top = std::max(top, p.y);
         }
+        // A model the eye sees end on, all of it at one point of the
+        // picture, has nothing to frame: the span is tested before it divides.
         const double span = std::max(rightmost - left, top - bottom);
+        if (!(span > 0)) return false;
         const double scale = side * (1 - 2 * MARGIN) / span * SUBPIXEL;
-        if (!(span > 0) || !std::isfinite(scale)) return false;
+        if (!std::isfinite(scale)) return false;
         const double middleX = (left + rightmost) / 2, middleY = (bottom + top) / 2;
         for (size_t v = 0; v < projected.size(); ++v) {
             if (!drawn[v]) continue;
