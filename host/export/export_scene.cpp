@@ -81,12 +81,10 @@ PoseNormals NormalsOf(const ExportOptions& options) { return options.normals ? P
 struct PendingPicture::Work {
     Work(const ReceivedModel& model_, const MdlGroups& groups, const OutputFolder& folder_,
          const ExportOptions& options_)
-        : model(model_), folder(folder_), options(options_), mesh(model_),
-          poses(model_, groups, mesh, NormalsOf(options_)) {
+        : folder(folder_), options(options_), mesh(model_), poses(model_, groups, mesh, NormalsOf(options_)) {
         poses.Compute(0, rest);
     }
 
-    const ReceivedModel& model;
     const OutputFolder folder;
     const ExportOptions options;
     const ExportMesh mesh;
@@ -199,5 +197,5 @@ bool ExportScene(const ReceivedModel& model, const MdlGroups& groups, const Outp
 bool ExportScene(const ReceivedModel& model, const MdlGroups& groups, const OutputFolder& folder,
                  const ExportOptions& options) {
     PendingPicture picture;
-    return ExportScene(model, groups, folder, options, picture) && picture.Finish() && !folder.Messages().Failed();
+    return ExportScene(model, groups, folder, options, picture) && picture.Finish();
 }
