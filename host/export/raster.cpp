@@ -126,8 +126,6 @@ NearestFaceBuffer::NearestFaceBuffer(int side_, int rows_, const std::vector<Pro
 }
 
 void NearestFaceBuffer::Start(int top_) {
-    std::fill(nearness.begin(), nearness.end(), NOTHING);
-    std::fill(face.begin(), face.end(), 0);
     top = top_;
     for (size_t tile = 0; tile < tiles.size(); ++tile) {
         const int64_t tx = int64_t(tile % size_t(tilesAcross)) * TILE;
@@ -138,6 +136,16 @@ void NearestFaceBuffer::Start(int top_) {
         tiles[tile].samples = uint32_t(across * down);
         tiles[tile].empty = tiles[tile].samples;
     }
+}
+
+void NearestFaceBuffer::Empty(size_t tile) {
+    const int tx = int(tile % size_t(tilesAcross)) * TILE, ty = top + int(tile / size_t(tilesAcross)) * TILE;
+    const int across = std::min(tx + TILE, side) - tx;
+    for (int y = ty; y < std::min(ty + TILE, End()); ++y) {
+        std::fill_n(&nearness[At(tx, y)], across, NOTHING);
+        std::fill_n(&face[At(tx, y)], across, 0u);
+    }
+    tiles[tile].emptied = true;
 }
 
 NearestFaceBuffer::~NearestFaceBuffer() {
@@ -203,6 +211,7 @@ void NearestFaceBuffer::Draw(uint32_t f) {
                 x = end;
                 continue;
             }
+            if (!tiles[tile].emptied) Empty(tile);
             bool drawn = false;
             for (; x < end; ++x, near += step) {
                 if (near > nearRow[x] || (near == nearRow[x] && faceRow[x] < f)) {

@@ -84,15 +84,18 @@ public:
     // Past the band's last row.
     int End() const { return std::min(top + rows, side); }
 
-    // At the sample at x, y of the band.
-    bool Covered(int x, int y) const { return nearness[At(x, y)] != NOTHING; }
-    uint32_t Face(int x, int y) const { return face[At(x, y)]; }
     // Whether no face was drawn at any sample of the tile that holds the
-    // sample at x, y of the band: then none of them is covered.
+    // sample at x, y of the band. Then none of them is covered, and what
+    // the rows below hold there is not even emptied.
     bool Untouched(int x, int y) const {
         const Tile& tile = tiles[size_t((y - top) / TILE) * size_t(tilesAcross) + size_t(x / TILE)];
         return tile.empty == tile.samples;
     }
+    // Row y of the band, side samples: the nearness at each (NOTHING where
+    // nothing covers it) and the face drawn there. To be read only in
+    // tiles that are not untouched.
+    const int64_t* NearnessRow(int y) const { return &nearness[At(0, y)]; }
+    const uint32_t* FaceRow(int y) const { return &face[At(0, y)]; }
 
     // The part of face f over the band.
     void Draw(uint32_t f);
@@ -112,6 +115,7 @@ private:
     };
 
     bool MarkHidden(const SampleBox& box, const DepthPlane& plane);
+    void Empty(size_t tile);
     bool Behind(size_t tile, double nearest);
 
     int side;
@@ -128,6 +132,9 @@ private:
         uint32_t empty = 0;   // samples not drawn yet
         double farthest = 0;  // once none is empty, a bound on the nearness of all
         bool stale = true;    // a face was drawn here since the bound was worked out
+        // Its samples emptied: done when a face is first drawn over it, so
+        // that the band's background is never written at all.
+        bool emptied = false;
     };
     std::vector<Tile> tiles;  // the band's
 

@@ -186,36 +186,41 @@ private:
 void Resolve(const NearestFaceBuffer& samples, const Shading& shading, int size, std::vector<uint8_t>& rgba) {
     constexpr uint32_t PER_PIXEL = SAMPLES * SAMPLES;
     for (int y = samples.Top() / SAMPLES; y < samples.End() / SAMPLES; ++y) {
+        const int64_t* nearness[SAMPLES];
+        const uint32_t* faces[SAMPLES];
+        for (int j = 0; j < SAMPLES; ++j) {
+            nearness[j] = samples.NearnessRow(y * SAMPLES + j);
+            faces[j] = samples.FaceRow(y * SAMPLES + j);
+        }
         for (int x = 0; x < size; ++x) {
             // The background, where no face came near, is left transparent.
             if (samples.Untouched(x * SAMPLES, y * SAMPLES)) continue;
-            std::array<int, 2> at[PER_PIXEL];  // the covered samples
             uint32_t covered = 0;
-            bool oneFace = true;
-            for (int j = 0; j < SAMPLES; ++j) {
-                for (int i = 0; i < SAMPLES; ++i) {
-                    const int sx = x * SAMPLES + i, sy = y * SAMPLES + j;
-                    if (!samples.Covered(sx, sy)) continue;
-                    oneFace = oneFace && (covered == 0 || samples.Face(sx, sy) == samples.Face(at[0][0], at[0][1]));
-                    at[covered++] = {sx, sy};
-                }
-            }
+            for (int j = 0; j < SAMPLES; ++j)
+                for (int i = 0; i < SAMPLES; ++i) covered += nearness[j][x * SAMPLES + i] != NOTHING ? 1 : 0;
             if (covered == 0) continue;
             uint8_t* pixel = &rgba[(size_t(y) * size_t(size) + size_t(x)) * 4];
             pixel[3] = uint8_t((covered * 255 + PER_PIXEL / 2) / PER_PIXEL);
-            if (covered == PER_PIXEL && oneFace) {
+            const uint32_t first = faces[0][x * SAMPLES];
+            bool oneFace = covered == PER_PIXEL;
+            for (int j = 0; j < SAMPLES; ++j)
+                for (int i = 0; i < SAMPLES; ++i) oneFace = oneFace && faces[j][x * SAMPLES + i] == first;
+            if (oneFace) {
                 const int64_t centre = SAMPLES * SUBPIXEL / 2;
-                const std::array<uint32_t, 3> colour = shading.Colour(
-                    samples.Face(at[0][0], at[0][1]), x * SAMPLES * SUBPIXEL + centre, y * SAMPLES * SUBPIXEL + centre);
+                const std::array<uint32_t, 3> colour =
+                    shading.Colour(first, x * SAMPLES * SUBPIXEL + centre, y * SAMPLES * SUBPIXEL + centre);
                 for (size_t k = 0; k < 3; ++k) pixel[k] = uint8_t(colour[k]);
                 continue;
             }
             uint32_t sum[3] = {};
-            for (uint32_t s = 0; s < covered; ++s) {
-                const int64_t sx = at[s][0], sy = at[s][1];
-                const std::array<uint32_t, 3> colour = shading.Colour(samples.Face(at[s][0], at[s][1]),
-                                                                      sx * SUBPIXEL + SUBPIXEL / 2, sy * SUBPIXEL + SUBPIXEL / 2);
-                for (size_t k = 0; k < 3; ++k) sum[k] += colour[k];
+            for (int j = 0; j < SAMPLES; ++j) {
+                for (int i = 0; i < SAMPLES; ++i) {
+                    const int sx = x * SAMPLES + i, sy = y * SAMPLES + j;
+                    if (nearness[j][sx] == NOTHING) continue;
+                    const std::array<uint32_t, 3> colour = shading.Colour(
+                        faces[j][sx], int64_t(sx) * SUBPIXEL + SUBPIXEL / 2, int64_t(sy) * SUBPIXEL + SUBPIXEL / 2);
+                    for (size_t k = 0; k < 3; ++k) sum[k] += colour[k];
+                }
             }
             for (size_t k = 0; k < 3; ++k) pixel[k] = uint8_t((sum[k] + covered / 2) / covered);
         }
