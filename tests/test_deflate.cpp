@@ -46,6 +46,9 @@ TEST(Deflate, InflatesBackToTheBytes) {
         {"a run after one", {5, 5, 5, 5}},
         {"every byte", everyByte},
         {"one byte, long", std::vector<uint8_t>(100000, 0)},
+        // The checksum's sums at their largest, over a length that ends
+        // short of a whole number of its rounds.
+        {"the highest byte, long", std::vector<uint8_t>(100003, 255)},
         {"runs of every length", Runs(600)},
         {"noise", noise},
         {"noise of four levels", fewLevels},

@@ -1,6 +1,6 @@
 // Pictures as PNG. Skins go through stb's writer, whose one definition the
 // export and the tests' glTF library share; the picture of the model goes
-// through a deflate made for its filtered rows, and zlib's checksums.
+// through a deflate made for its filtered rows, and zlib's CRC.
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb/stb_image_write.h>
 
