@@ -11,9 +11,11 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <limits>
 #include <map>
 #include <set>
 #include <sstream>
+#include <vector>
 
 #include <stb/stb_image.h>
 
@@ -21,6 +23,7 @@
 #include "mdl/palette.h"
 #include "plugin_harness.h"
 #include "png.h"
+#include "raster.h"
 #include "thumbnail.h"
 
 namespace {
@@ -152,6 +155,32 @@ public:
     std::vector<uint8_t> rgba;
     int left = 1 << 30, right = -1, top = 1 << 30, bottom = -1;  // of what is drawn
 };
+
+// A nearness in fixed point is nearness * 2^40 + 1/2 rounded down, whichever
+// way it is worked out: halves exactly (which a double's own rounding takes
+// to even), the edges of each way, and a spread between; held at 2^62 either
+// way, and not a number as nothing.
+TEST(Raster, FixedIsTheNearnessScaledAndRoundedDown) {
+    const auto expected = [](double nearness) {
+        const double scaled = nearness * NEARNESS_ONE + 0.5;
+        if (!(scaled == scaled)) return NOTHING;
+        const double limit = 4611686018427387904.0;
+        return int64_t(std::floor(std::max(-limit, std::min(limit, scaled))));
+    };
+    std::vector<double> nearness = {0, 0.5, 0.75, 1, 1 - 0x1p-53, -1e-13, -0.6 / NEARNESS_ONE, -0.4 / NEARNESS_ONE,
+                                    0x1p-41, 3 * 0x1p-41, 0x1p-9, 0x1p-9 + 0x1p-41, 2047.9999, 2048, 2048.5, 0x1p11 - 0x1p-40,
+                                    0x1p12 - 0x1p-40, 0x1p12, 1e6, 0x1p22, 0x1p23, -0.5, -1e6, -0x1p22, -0x1p23,
+                                    std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()};
+    uint32_t state = 3;
+    for (int i = 0; i < 20000; ++i) {
+        state = state * 1664525u + 1013904223u;
+        // Whole and half steps of 2^-40 near one, and anything up to four.
+        nearness.push_back(double(state >> 8) * 0x1p-41 + (i % 2 == 0 ? 0.5 : 0));
+        nearness.push_back(double(state) * 0x1p-30);
+    }
+    for (const double n : nearness) EXPECT_EQ(Fixed(n), expected(n)) << n;
+    EXPECT_EQ(Fixed(std::nan("")), NOTHING);
+}
 
 TEST(Thumbnail, ShowsTheFrontUprightUnmirroredWithItsSkinAsItLies) {
     const Picture picture(Billboard());

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <mutex>
 
 namespace {
@@ -98,12 +99,23 @@ SpareGrids<uint32_t>& SpareFaces() {
 
 }  // namespace
 
-// Worked out in two 32-bit halves.
+// Worked out from a double's bits, or else in two 32-bit halves.
 int64_t Fixed(double nearness) {
     constexpr double LIMIT = 4611686018427387904.0;  // 2^62
     constexpr double HALF = 2147483648.0;            // 2^31
     constexpr double WORD = 4294967296.0;            // 2^32
+    constexpr double WHOLE = 4503599627370496.0;     // 2^52, a double's first with no fraction
     const double scaled = nearness * NEARNESS_ONE + 0.5;
+    // The common case, a nearness of a face in view: from 0 to 2^51, added
+    // to 2^52 it is rounded to a whole number below 2^53, which the double's
+    // low 52 bits hold; one less where that rounded up.
+    if (scaled >= 0 && scaled < WHOLE / 2) {
+        const double sum = scaled + WHOLE;
+        uint64_t bits;
+        std::memcpy(&bits, &sum, sizeof bits);
+        const int64_t rounded = int64_t(bits & ((uint64_t(1) << 52) - 1));
+        return sum - WHOLE > scaled ? rounded - 1 : rounded;
+    }
     if (scaled >= LIMIT) return int64_t(LIMIT);
     if (scaled <= -LIMIT) return -int64_t(LIMIT);
     if (!(scaled == scaled)) return NOTHING;  // not a number
