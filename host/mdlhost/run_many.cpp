@@ -57,6 +57,10 @@ private:
     bool empty = true;
 };
 
+// Models that one job leaves drawing their pictures while it converts the
+// next: each held whole meanwhile.
+constexpr size_t PICTURES_BEHIND = 3;
+
 // A model on its way: imported, then exported on a worker while the next
 // ones are imported, its picture drawn on past the rest; retired in the
 // models' order. What the worker and the picture use is on the heap, where
@@ -171,7 +175,10 @@ int ConvertMany(ConverterHost& host, const Options& options, const std::vector<I
     {
         // A model is exported while the next ones are imported, as many at
         // once as there are jobs. One job exports each in turn, as it comes,
-        // and its picture is finished while the next is converted.
+        // and its picture is finished while the next few are converted: a
+        // picture costs about what the rest of a small model does, and a
+        // model that takes longer than its picture leaves time for the
+        // pictures of the small ones after it.
         const size_t jobs = options.jobs > 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
         std::deque<std::pair<size_t, Pending>> flight;  // each with its model's index
         const auto retire = [&] {
@@ -197,7 +204,7 @@ int ConvertMany(ConverterHost& host, const Options& options, const std::vector<I
                 flight.emplace_back(i, std::move(failed));
             }
             if (dumps && !json.empty()) dumps->Add(json);
-            while (jobs == 1 && flight.size() > 1) retire();
+            while (jobs == 1 && flight.size() > PICTURES_BEHIND) retire();
         }
         while (!flight.empty()) retire();
     }
