@@ -168,7 +168,8 @@ TEST(Raster, FixedIsTheNearnessScaledAndRoundedDown) {
         return int64_t(std::floor(std::max(-limit, std::min(limit, scaled))));
     };
     std::vector<double> nearness = {0, 0.5, 0.75, 1, 1 - 0x1p-53, -1e-13, -0.6 / NEARNESS_ONE, -0.4 / NEARNESS_ONE,
-                                    0x1p-41, 3 * 0x1p-41, 0x1p-9, 0x1p-9 + 0x1p-41, 2047.9999, 2048, 2048.5, 0x1p11 - 0x1p-40,
+                                    0x1p-41, 3 * 0x1p-41, 0x1p-9, 0x1p-9 + 0x1p-41, 2047.9999, 2048, 2048.5,
+                                    0x1p11 - 0x1p-40,
                                     0x1p12 - 0x1p-40, 0x1p12, 1e6, 0x1p22, 0x1p23, -0.5, -1e6, -0x1p22, -0x1p23,
                                     std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()};
     uint32_t state = 3;
@@ -180,6 +181,60 @@ TEST(Raster, FixedIsTheNearnessScaledAndRoundedDown) {
     }
     for (const double n : nearness) EXPECT_EQ(Fixed(n), expected(n)) << n;
     EXPECT_EQ(Fixed(std::nan("")), NOTHING);
+}
+
+// Each sample ends with the same face whatever order the faces come in:
+// large ones lying through one another, drawn nearest first, where most are
+// passed over where they are hidden, tile by tile, strip by strip and row
+// by row, as drawn farthest first, where nothing is.
+TEST(Raster, FacesPassedOverAsHiddenChangeNoSample) {
+    constexpr int SIDE = 256, ROWS = 64;
+    uint32_t state = 11;
+    const auto next = [&state] { return (state = state * 1664525u + 1013904223u) >> 8; };
+    std::vector<Projected> projected(400);
+    for (Projected& p : projected) {
+        p.sx = int64_t(next() % (SIDE * SUBPIXEL));
+        p.sy = int64_t(next() % (SIDE * SUBPIXEL));
+        p.nearness = 0.5 + double(next() % 4096) / 8192;
+    }
+    std::vector<RasterFace> faces;
+    for (uint32_t v = 0; v + 2 < projected.size(); ++v) {
+        const Projected& c = projected[v + 2];
+        RasterFace face{{v, v + 1, v + 2}, Edge(projected[v], projected[v + 1], c.sx, c.sy)};
+        if (face.area == 0) continue;
+        if (face.area < 0) {
+            std::swap(face.vertex[1], face.vertex[2]);
+            face.area = -face.area;
+        }
+        faces.push_back(face);
+    }
+    std::vector<uint32_t> nearestFirst(faces.size());
+    for (uint32_t f = 0; f < faces.size(); ++f) nearestFirst[f] = f;
+    const auto nearest = [&](uint32_t f) {
+        return std::max({projected[faces[f].vertex[0]].nearness, projected[faces[f].vertex[1]].nearness,
+                         projected[faces[f].vertex[2]].nearness});
+    };
+    std::sort(nearestFirst.begin(), nearestFirst.end(),
+              [&](uint32_t a, uint32_t b) { return nearest(a) > nearest(b); });
+
+    NearestFaceBuffer culled(SIDE, ROWS, projected, faces), drawn(SIDE, ROWS, projected, faces);
+    size_t covered = 0;
+    for (int top = 0; top < SIDE; top += ROWS) {
+        culled.Start(top);
+        drawn.Start(top);
+        for (const uint32_t f : nearestFirst) culled.Draw(f);
+        for (auto f = nearestFirst.rbegin(); f != nearestFirst.rend(); ++f) drawn.Draw(*f);
+        for (int y = top; y < top + ROWS; ++y) {
+            for (int x = 0; x < SIDE; ++x) {
+                ASSERT_EQ(culled.Untouched(x, y), drawn.Untouched(x, y)) << x << ", " << y;
+                if (culled.Untouched(x, y)) continue;
+                ASSERT_EQ(culled.NearnessRow(y)[x], drawn.NearnessRow(y)[x]) << x << ", " << y;
+                ASSERT_EQ(culled.FaceRow(y)[x], drawn.FaceRow(y)[x]) << x << ", " << y;
+                covered += culled.NearnessRow(y)[x] != NOTHING ? 1 : 0;
+            }
+        }
+    }
+    EXPECT_GT(covered, size_t(SIDE * SIDE / 2));
 }
 
 TEST(Thumbnail, ShowsTheFrontUprightUnmirroredWithItsSkinAsItLies) {

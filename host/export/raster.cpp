@@ -37,6 +37,15 @@ public:
         else if (start < 0) past = first;
     }
 
+    // As many rows on as Next steps one at a time.
+    void Advance(int32_t rows) {
+        start += increase * rows;
+        if (magnitude == 0) return;
+        quotient += quotientStep * rows;
+        remainder += remainderStep * rows;
+        for (; remainder >= magnitude; remainder -= magnitude) ++quotient;
+    }
+
     void Next() {
         start += increase;
         if (magnitude == 0) return;
@@ -132,13 +141,15 @@ NearestFaceBuffer::NearestFaceBuffer(int side_, int rows_, const std::vector<Pro
     : side(side_), rows(std::min(rows_, side_)), tilesAcross((side_ + TILE - 1) / TILE), projected(projected_),
       faces(faces_), nearness(SpareNearness().Take(size_t(rows) * size_t(side))),
       face(SpareFaces().Take(nearness.size())),
-      tiles(size_t((rows + TILE - 1) / TILE) * size_t(tilesAcross)) {
+      tiles(size_t((rows + TILE - 1) / TILE) * size_t(tilesAcross)), stripsAcross((tilesAcross + STRIP - 1) / STRIP),
+      strips(size_t((rows + TILE - 1) / TILE) * size_t(stripsAcross)) {
     cover.hidden.resize(tiles.size());
     cover.shown.resize(size_t((rows + TILE - 1) / TILE));
 }
 
 void NearestFaceBuffer::Start(int top_) {
     top = top_;
+    std::fill(strips.begin(), strips.end(), -std::numeric_limits<double>::infinity());
     for (size_t tile = 0; tile < tiles.size(); ++tile) {
         const int64_t tx = int64_t(tile % size_t(tilesAcross)) * TILE;
         const int64_t ty = top + int64_t(tile / size_t(tilesAcross)) * TILE;
@@ -190,7 +201,7 @@ void NearestFaceBuffer::Draw(uint32_t f) {
         plane.at0 += share * double(Edge(*from[i], *to[i], SUBPIXEL / 2, SUBPIXEL / 2));
     }
     const int64_t step = Fixed(plane.x);
-    if (!MarkHidden(box, plane)) return;
+    if (!MarkHidden(box, plane, std::max({p0.nearness, p1.nearness, p2.nearness}))) return;
     // Each edge's test is linear in x along the row: the samples inside are
     // one span, worked out exactly, so a long thin face costs its rows, not
     // its bounding box.
@@ -201,10 +212,18 @@ void NearestFaceBuffer::Draw(uint32_t f) {
     // The sample grid is at most 2048 wide: its rows and columns are counted
     // in 32 bits, which a 32-bit machine steps in one register.
     for (int32_t y = int32_t(box.y0); y <= int32_t(box.y1); ++y, edges[0].Next(), edges[1].Next(), edges[2].Next()) {
+        // Of the row's span, the part over tiles where the face may show:
+        // none where it is hidden all along the row of tiles, which the
+        // edges are stepped past to its last row.
+        const Span& shown = cover.shown[size_t((y - top) / TILE)];
+        if (shown.from >= shown.past) {
+            const int32_t lastOfTiles = std::min(int32_t(box.y1), top + ((y - top) / TILE + 1) * TILE - 1);
+            for (EdgeWalk& edge : edges) edge.Advance(lastOfTiles - y);
+            y = lastOfTiles;
+            continue;
+        }
         int64_t low = box.x0, high = box.x1 + 1;
         for (const EdgeWalk& edge : edges) edge.Clip(low, high);
-        // Of the row's span, the part over tiles where the face may show.
-        const Span& shown = cover.shown[size_t((y - top) / TILE)];
         const int64_t shownFirst = std::max<int64_t>(low, shown.from);
         const int64_t shownEnd = std::min<int64_t>(high, shown.past);
         if (shownFirst >= shownEnd) continue;
@@ -238,34 +257,58 @@ void NearestFaceBuffer::Draw(uint32_t f) {
     }
 }
 
-// Marks each tile under the face's box hidden where the plane, at its
+// Marks each tile under the face's box hidden where the face, at its
 // nearest over the tile and give or take its rounding, is farther than
 // everything drawn there. False when every one is.
-bool NearestFaceBuffer::MarkHidden(const SampleBox& box, const DepthPlane& plane) {
+bool NearestFaceBuffer::MarkHidden(const SampleBox& box, const DepthPlane& plane, double nearestCorner) {
     // The stepped nearness strays from the plane by its rounding: a fraction
-    // of a unit a step, and far less than this share of the plane's terms. A
-    // plane too steep to bound (a sliver) hides nothing.
+    // of a unit a step, and far less than this share of the plane's terms,
+    // which also holds the rounding of the bound itself however its terms
+    // are added up. A plane too steep to bound (a sliver) hides nothing.
     const double terms = std::fabs(plane.at0) + (std::fabs(plane.x) + std::fabs(plane.y)) * double(side);
     const bool bounded = std::isfinite(terms) && terms < 1e6;
     const double slack = terms * 1e-9 + double(side + 2) / NEARNESS_ONE;
+    // A plane is nearest at a corner of a tile's samples: the same corner
+    // of every tile, but where the grid's edge cuts a tile short.
+    const int32_t cornerX = plane.x > 0 ? TILE - 1 : 0, cornerY = plane.y > 0 ? TILE - 1 : 0;
+    const double faceNearest = nearestCorner + slack;
     bool anyShown = false;
     for (int32_t ty = int32_t(box.y0 / TILE); ty <= int32_t(box.y1 / TILE); ++ty) {
         int32_t shownFirst = side, shownLast = -1;  // tile columns
         const size_t bandRow = size_t(ty - top / TILE);  // the band's row of tiles
-        for (int32_t tx = int32_t(box.x0 / TILE); tx <= int32_t(box.x1 / TILE); ++tx) {
-            const size_t tile = bandRow * size_t(tilesAcross) + size_t(tx);
-            bool behind = false;
-            if (bounded && tiles[tile].empty == 0) {
-                // A plane is nearest at a corner of the tile's samples.
-                const double x = double(plane.x > 0 ? std::min(tx * TILE + TILE - 1, side - 1) : tx * TILE);
-                const double y = double(plane.y > 0 ? std::min(ty * TILE + TILE - 1, side - 1) : ty * TILE);
-                behind = Behind(tile, (plane.at0 + plane.x * x + plane.y * y + slack) * NEARNESS_ONE);
+        const size_t rowStart = bandRow * size_t(tilesAcross);
+        const double rowNearest = plane.at0 + plane.y * double(std::min(ty * TILE + cornerY, side - 1)) + slack;
+        // Nor is the face nearer anywhere than its nearest corner, however
+        // near its plane comes over a tile it barely crosses.
+        const auto nearestAt = [&](int32_t x) {
+            return std::min(rowNearest + plane.x * double(std::min(x, side - 1)), faceNearest) * NEARNESS_ONE;
+        };
+        const int32_t last = int32_t(box.x1 / TILE);
+        for (int32_t tx = int32_t(box.x0 / TILE); tx <= last;) {
+            // The tiles of this strip under the box: all behind it at once, or
+            // each told apart.
+            const int32_t strip = tx / STRIP, stripLast = std::min(last, (strip + 1) * STRIP - 1);
+            const double bound = strips[bandRow * size_t(stripsAcross) + size_t(strip)];
+            if (bounded && nearestAt(cornerX > 0 ? stripLast * TILE + cornerX : tx * TILE) < bound) {
+                std::fill(&cover.hidden[rowStart + size_t(tx)], &cover.hidden[rowStart + size_t(stripLast)] + 1,
+                          uint8_t(1));
+                tx = stripLast + 1;
+                continue;
             }
-            cover.hidden[tile] = behind ? 1 : 0;
-            if (!behind) {
-                shownFirst = std::min(shownFirst, tx);
-                shownLast = tx;
+            for (; tx <= stripLast; ++tx) {
+                const size_t tile = rowStart + size_t(tx);
+                bool behind = false;
+                if (bounded && tiles[tile].empty == 0) {
+                    const double nearest = nearestAt(tx * TILE + cornerX);
+                    behind = nearest < tiles[tile].farthest || (tiles[tile].stale && nearest < Farthest(tile));
+                }
+                cover.hidden[tile] = behind ? 1 : 0;
+                if (!behind) {
+                    shownFirst = std::min(shownFirst, tx);
+                    shownLast = tx;
+                }
             }
+            BoundStrip(bandRow, strip);
         }
         cover.shown[bandRow] = {shownFirst * TILE, (shownLast + 1) * TILE};
         anyShown = anyShown || shownLast >= 0;
@@ -273,19 +316,29 @@ bool NearestFaceBuffer::MarkHidden(const SampleBox& box, const DepthPlane& plane
     return anyShown;
 }
 
-// Whether every sample of a tile is nearer than this, in NEARNESS_ONE units.
-// A tile's farthest nearness can only grow as faces are drawn, so the one
-// last worked out still holds as a bound, and is worked out again only when
-// that bound alone cannot tell.
-bool NearestFaceBuffer::Behind(size_t tile, double nearest) {
-    if (tiles[tile].empty > 0) return false;
-    if (nearest < tiles[tile].farthest) return true;
-    if (!tiles[tile].stale) return false;
+// The strip's bound from its tiles' where every one is drawn. It holds from
+// then on: a sample's nearness only grows.
+void NearestFaceBuffer::BoundStrip(size_t bandRow, int32_t strip) {
+    const size_t first = bandRow * size_t(tilesAcross) + size_t(strip * STRIP);
+    const size_t end = first + size_t(std::min(STRIP, tilesAcross - strip * STRIP));
+    double bound = std::numeric_limits<double>::infinity();
+    for (size_t tile = first; tile < end; ++tile) {
+        if (tiles[tile].empty > 0) return;
+        bound = std::min(bound, tiles[tile].farthest);
+    }
+    strips[bandRow * size_t(stripsAcross) + size_t(strip)] = bound;
+}
+
+// The least nearness of a full tile, worked out anew. A tile's farthest
+// nearness can only grow as faces are drawn, so the one last worked out
+// still holds as a bound, and is worked out again only when that bound
+// alone cannot tell.
+double NearestFaceBuffer::Farthest(size_t tile) {
     const int tx = int(tile % size_t(tilesAcross)) * TILE, ty = top + int(tile / size_t(tilesAcross)) * TILE;
     int64_t least = std::numeric_limits<int64_t>::max();
     for (int y = ty; y < std::min(ty + TILE, side); ++y)
         for (int x = tx; x < std::min(tx + TILE, side); ++x) least = std::min(least, nearness[At(x, y)]);
     tiles[tile].farthest = double(least);
     tiles[tile].stale = false;
-    return nearest < tiles[tile].farthest;
+    return tiles[tile].farthest;
 }

@@ -114,9 +114,9 @@ private:
         int64_t x0, x1, y0, y1;
     };
 
-    bool MarkHidden(const SampleBox& box, const DepthPlane& plane);
+    bool MarkHidden(const SampleBox& box, const DepthPlane& plane, double nearestCorner);
     void Empty(size_t tile);
-    bool Behind(size_t tile, double nearest);
+    double Farthest(size_t tile);
 
     int side;
     int rows;     // in the band
@@ -137,6 +137,13 @@ private:
         bool emptied = false;
     };
     std::vector<Tile> tiles;  // the band's
+    // Along each row of tiles, STRIP of them at a time: a bound on the
+    // nearness of all their samples once every one is drawn, or -infinity,
+    // so that a face behind a whole strip passes it over in one test.
+    static constexpr int STRIP = 8;
+    int stripsAcross;
+    std::vector<double> strips;  // the band's
+    void BoundStrip(size_t bandRow, int32_t strip);
 
     // What the face being drawn may cover, worked out anew for each face:
     // the tiles where it is behind everything, and per row of tiles the
