@@ -17,17 +17,18 @@ bool TopLeft(const Projected& a, const Projected& b) { return (a.sy == b.sy && b
 // Where one edge bounds the samples of a row inside a face. Its test at
 // sample x is start - slope * x, and start grows by the same amount from row
 // to row, so the bound, start / slope rounded down, is stepped exactly as a
-// quotient and remainder, with no division per row.
+// quotient and remainder, with no division per row. On a grid at most 2048
+// samples wide a slope is under 2^19, so the remainder is kept in 32 bits.
 class EdgeWalk {
 public:
     EdgeWalk() = default;
     EdgeWalk(int64_t start_, int64_t slope_, int64_t increase_)
-        : start(start_), slope(slope_), increase(increase_), magnitude(slope_ < 0 ? -slope_ : slope_) {
+        : start(start_), slope(slope_), increase(increase_), magnitude(int32_t(slope_ < 0 ? -slope_ : slope_)) {
         if (magnitude == 0) return;
         quotient = FloorDivide(start, magnitude);
-        remainder = start - quotient * magnitude;
+        remainder = int32_t(start - quotient * magnitude);
         quotientStep = FloorDivide(increase, magnitude);
-        remainderStep = increase - quotientStep * magnitude;
+        remainderStep = int32_t(increase - quotientStep * magnitude);
     }
 
     // Narrows [first, past) to the samples on the inner side of the edge.
@@ -37,7 +38,7 @@ public:
         else if (start < 0) past = first;
     }
 
-    // As many rows on as Next steps one at a time.
+    // As many rows on as Next steps one at a time, fewer than a tile's.
     void Advance(int32_t rows) {
         start += increase * rows;
         if (magnitude == 0) return;
@@ -46,21 +47,22 @@ public:
         for (; remainder >= magnitude; remainder -= magnitude) ++quotient;
     }
 
+    // The remainder's carry taken without a branch: it comes about as
+    // often as not.
     void Next() {
         start += increase;
         if (magnitude == 0) return;
-        quotient += quotientStep;
         remainder += remainderStep;
-        if (remainder >= magnitude) {
-            remainder -= magnitude;
-            ++quotient;
-        }
+        const int32_t carry = remainder >= magnitude ? 1 : 0;
+        remainder -= magnitude & -carry;
+        quotient += quotientStep + carry;
     }
 
 private:
-    int64_t start = 0, slope = 0, increase = 0, magnitude = 0;
-    int64_t quotient = 0, remainder = 0;  // of start / magnitude, the remainder in [0, magnitude)
-    int64_t quotientStep = 0, remainderStep = 0;
+    int64_t start = 0, slope = 0, increase = 0;
+    int32_t magnitude = 0;
+    int64_t quotient = 0, quotientStep = 0;
+    int32_t remainder = 0, remainderStep = 0;  // of start / magnitude and the step, in [0, magnitude)
 };
 
 // Sample grids of pictures drawn before, kept for the next ones: a grid is
