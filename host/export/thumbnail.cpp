@@ -330,11 +330,12 @@ private:
         const double scale = side * (1 - 2 * MARGIN) / span * SUBPIXEL;
         if (!std::isfinite(scale)) return false;
         const double middleX = (left + rightmost) / 2, middleY = (bottom + top) / 2;
+        // Framed, every corner lies on the grid, well inside 32 bits.
         for (size_t v = 0; v < projected.size(); ++v) {
             if (!drawn[v]) continue;
             Projected& p = projected[v];
-            p.sx = int64_t(std::floor(double(side * SUBPIXEL) / 2 + (p.x - middleX) * scale + 0.5));
-            p.sy = int64_t(std::floor(double(side * SUBPIXEL) / 2 - (p.y - middleY) * scale + 0.5));
+            p.sx = Floor32(double(side * SUBPIXEL) / 2 + (p.x - middleX) * scale + 0.5);
+            p.sy = Floor32(double(side * SUBPIXEL) / 2 - (p.y - middleY) * scale + 0.5);
         }
         return true;
     }
