@@ -410,9 +410,12 @@ std::vector<uint8_t> DrawThumbnail(const ReceivedModel& model, const ExportMesh&
     const Shading shading(FirstSkin(model), rest, scene.projected, scene.drawn, scene.faces, scene.uvs);
     const std::vector<uint32_t> nearestFirst = scene.NearestFirst();
     std::vector<uint8_t> rgba(size_t(size) * size_t(size) * 4, 0);
-    // Bands of about a quarter of a megabyte of samples, a whole number of
-    // tiles and so of pixels: each face is drawn over each band it crosses.
-    constexpr int BAND_SAMPLES = 32768;
+    // Bands of three quarters of a megabyte of samples (128 rows at 256
+    // pixels), a whole number of tiles and so of pixels, which the second
+    // level of the processor's cache holds: each face is drawn over each band
+    // it crosses, so fewer, larger bands spare a model of large faces more
+    // than their size costs a small one.
+    constexpr int BAND_SAMPLES = 65536;
     static_assert(NearestFaceBuffer::TILE % SAMPLES == 0, "a band of whole tiles holds whole pixels");
     const int rows = std::max(1, BAND_SAMPLES / side / NearestFaceBuffer::TILE) * NearestFaceBuffer::TILE;
     NearestFaceBuffer samples(side, rows, scene.projected, scene.faces);
