@@ -155,6 +155,9 @@ awk -v j1="$one_job_s" -v jd="$every_core_s" -v n="$(nproc)" -v p="$plain_s" -v 
   printf "real-shaped folder of 300 models: %.2f s at -j 1, %.2f s at the default (%d jobs, %.2f of -j 1)\n", j1, jd, n, jd / j1
   printf "  at -j 1: %.2f s without the gallery, %.2f s without pictures: picture %.0f%%, gallery %+.0f%%\n", p, np,
     (p - np) / p * 100, (j1 / p - 1) * 100 }'
+# The folder's pictures alone, in-process, each drawn once in turn as the
+# conversion draws them (the best of five rounds).
+echo "  its pictures in-process, each once in turn: $(build/linux/bin/import_bench --thumbnails "$work/real") ms"
 # Memory: the folder run's peak at the default against the largest model's
 # conversion alone.
 rm -rf "$work/gallery" "$work/largest"
