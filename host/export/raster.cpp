@@ -140,35 +140,37 @@ int64_t Fixed(double nearness) {
 
 NearestFaceBuffer::NearestFaceBuffer(int side_, int rows_, const std::vector<Projected>& projected_,
                                      const std::vector<RasterFace>& faces_)
-    : side(side_), rows(std::min(rows_, side_)), tilesAcross((side_ + TILE - 1) / TILE), projected(projected_),
+    : side(side_), rows(std::min(rows_, side_)), tilesAcross(TilesAlong(side_)), projected(projected_),
       faces(faces_), nearness(SpareNearness().Take(size_t(rows) * size_t(side))),
-      face(SpareFaces().Take(nearness.size())),
-      tiles(size_t((rows + TILE - 1) / TILE) * size_t(tilesAcross)), stripsAcross((tilesAcross + STRIP - 1) / STRIP),
-      strips(size_t((rows + TILE - 1) / TILE) * size_t(stripsAcross)) {
+      face(SpareFaces().Take(nearness.size())), tiles(size_t(TilesAlong(rows)) * size_t(tilesAcross)),
+      stripsAcross((tilesAcross + STRIP - 1) / STRIP), strips(size_t(TilesAlong(rows)) * size_t(stripsAcross)) {
     cover.hidden.resize(tiles.size());
-    cover.shown.resize(size_t((rows + TILE - 1) / TILE));
+    cover.shown.resize(size_t(TilesAlong(rows)));
+}
+
+NearestFaceBuffer::SampleBox NearestFaceBuffer::TileBox(size_t tile) const {
+    const int64_t x0 = int64_t(tile % size_t(tilesAcross)) * TILE, y0 = top + int64_t(tile / size_t(tilesAcross)) * TILE;
+    return {x0, std::min<int64_t>(x0 + TILE, side) - 1, y0, std::min<int64_t>(y0 + TILE, side) - 1};
 }
 
 void NearestFaceBuffer::Start(int top_) {
     top = top_;
     std::fill(strips.begin(), strips.end(), -std::numeric_limits<double>::infinity());
     for (size_t tile = 0; tile < tiles.size(); ++tile) {
-        const int64_t tx = int64_t(tile % size_t(tilesAcross)) * TILE;
-        const int64_t ty = top + int64_t(tile / size_t(tilesAcross)) * TILE;
+        const SampleBox box = TileBox(tile);
         tiles[tile] = Tile{};
-        const int64_t across = std::min<int64_t>(tx + TILE, side) - tx;
-        const int64_t down = std::max<int64_t>(0, std::min<int64_t>(ty + TILE, side) - ty);
-        tiles[tile].samples = uint32_t(across * down);
+        // None below the grid's last row, where the last band ends short.
+        tiles[tile].samples = uint32_t((box.x1 - box.x0 + 1) * std::max<int64_t>(0, box.y1 - box.y0 + 1));
         tiles[tile].empty = tiles[tile].samples;
     }
 }
 
 void NearestFaceBuffer::Empty(size_t tile) {
-    const int tx = int(tile % size_t(tilesAcross)) * TILE, ty = top + int(tile / size_t(tilesAcross)) * TILE;
-    const int across = std::min(tx + TILE, side) - tx;
-    for (int y = ty; y < std::min(ty + TILE, End()); ++y) {
-        std::fill_n(&nearness[At(tx, y)], across, NOTHING);
-        std::fill_n(&face[At(tx, y)], across, 0u);
+    const SampleBox box = TileBox(tile);
+    const int x = int(box.x0), across = int(box.x1 - box.x0 + 1);
+    for (int y = int(box.y0); y <= int(box.y1); ++y) {
+        std::fill_n(&nearness[At(x, y)], across, NOTHING);
+        std::fill_n(&face[At(x, y)], across, 0u);
     }
     tiles[tile].emptied = true;
 }
@@ -336,10 +338,10 @@ void NearestFaceBuffer::BoundStrip(size_t bandRow, int32_t strip) {
 // still holds as a bound, and is worked out again only when that bound
 // alone cannot tell.
 double NearestFaceBuffer::Farthest(size_t tile) {
-    const int tx = int(tile % size_t(tilesAcross)) * TILE, ty = top + int(tile / size_t(tilesAcross)) * TILE;
+    const SampleBox box = TileBox(tile);
     int64_t least = std::numeric_limits<int64_t>::max();
-    for (int y = ty; y < std::min(ty + TILE, side); ++y)
-        for (int x = tx; x < std::min(tx + TILE, side); ++x) least = std::min(least, nearness[At(x, y)]);
+    for (int y = int(box.y0); y <= int(box.y1); ++y)
+        for (int x = int(box.x0); x <= int(box.x1); ++x) least = std::min(least, nearness[At(x, y)]);
     tiles[tile].farthest = double(least);
     tiles[tile].stale = false;
     return tiles[tile].farthest;

@@ -114,6 +114,9 @@ private:
         int64_t x0, x1, y0, y1;
     };
 
+    static int TilesAlong(int samples) { return (samples + TILE - 1) / TILE; }
+    // The tile's samples on the grid, none past its edge.
+    SampleBox TileBox(size_t tile) const;
     bool MarkHidden(const SampleBox& box, const DepthPlane& plane, double nearestCorner);
     void Empty(size_t tile);
     double Farthest(size_t tile);
